@@ -1,0 +1,18 @@
+# The real file is versioned (libtov_core.so.0.1.0), its SONAME is exactly libtov_core.so.0, and
+# the build tree has the usual libtov_core.so.0 and libtov_core.so links.
+execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf failed on ${LIBRARY}")
+endif()
+if(NOT dynamic MATCHES "Library soname: \\[libtov_core\\.so\\.0\\]")
+  message(FATAL_ERROR "SONAME is not libtov_core.so.0:\n${dynamic}")
+endif()
+get_filename_component(real_name ${LIBRARY} NAME)
+if(NOT real_name MATCHES "^libtov_core\\.so\\.0\\.[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "library file ${real_name} is not versioned")
+endif()
+foreach(link IN ITEMS ${SONAME_FILE} ${LINKER_FILE})
+  if(NOT IS_SYMLINK ${link})
+    message(FATAL_ERROR "${link} is not a symbolic link")
+  endif()
+endforeach()

@@ -1,0 +1,46 @@
+// tovinfo: shows what the tov_core library computes, without writing code.
+#include <cstdio>
+#include <span>
+#include <string_view>
+
+#include "commands.hpp"
+
+namespace {
+
+struct Command {
+  std::string_view name;
+  int (*run)(std::span<char* const>);
+  std::string_view summary;
+};
+
+constexpr Command kCommands[] = {
+    {"machine", tovinfo::runMachine, "instruction-set level and a configuration built from it"},
+};
+
+constexpr const char* kUsage = "usage: tovinfo [machine] [--help]\n";
+
+void printHelp() {
+  std::fputs(kUsage, stdout);
+  std::fputs("\nCommands (machine is the default):\n", stdout);
+  for (const Command& command : kCommands) {
+    std::printf("  %-10.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
+                static_cast<int>(command.summary.size()), command.summary.data());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::span<char* const> args(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0);
+  if (args.empty()) return tovinfo::runMachine(args);
+  const std::string_view first = args[0];
+  if (first == "--help" || first == "-h") {
+    printHelp();
+    return 0;
+  }
+  for (const Command& command : kCommands) {
+    if (command.name == first) return command.run(args.subspan(1));
+  }
+  std::fprintf(stderr, "tovinfo: unknown command or option '%s'; %s", args[0], kUsage);
+  return tovinfo::kExitUsage;
+}
