@@ -53,6 +53,11 @@ TEST(CanonicalizeCC, NegativeExtentIsTheLargestAsUnsigned) {
   InplaceDim dim{4, -2, 0}, batch{1, 0, 0};
   EXPECT_EQ(tov::fft::canonicalizeCC(1, &dim, &batch), std::uint64_t{0} - 8);
   EXPECT_EQ(batch.stride, -8);
+  // The inner extent -8 beats the outer -16 and the batch's -16 as unsigned numbers.
+  std::vector<InplaceDim> dims{{2, 0, 0}, {4, -2, 0}};
+  batch = {1, 0, 0};
+  EXPECT_EQ(tov::fft::canonicalizeCC(2, dims.data(), &batch), std::uint64_t{0} - 8);
+  EXPECT_EQ(batch.stride, -16);
   // A negative batch n stays; only 0 becomes 1.
   InplaceDim negative{-3, 0, 0};
   EXPECT_EQ(tov::fft::canonicalizeCC(0, nullptr, &negative), std::uint64_t{0} - 6);
