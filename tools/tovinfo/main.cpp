@@ -15,9 +15,10 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"machine", tovinfo::runMachine, "instruction-set level and a configuration built from it"},
+    {"dims", tovinfo::runDims, "canonical records and buffer sizes of an FFT problem"},
 };
 
-constexpr const char* kUsage = "usage: tovinfo [machine] [--help]\n";
+constexpr const char* kUsage = "usage: tovinfo [machine | dims ...] [--help]\n";
 
 void printHelp() {
   std::fputs(kUsage, stdout);

@@ -1,0 +1,208 @@
+// tovinfo dims: canonical records, largest extents and minimum buffer sizes of an FFT problem
+// given on the command line.
+#include "tov/fft/dims.hpp"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "commands.hpp"
+
+namespace tovinfo {
+namespace {
+
+using tov::fft::InplaceDim;
+using tov::fft::OoplaceDim;
+
+constexpr const char* kUsage =
+    "usage: tovinfo dims [--json] cc|rc inplace|ooplace [DIM ...] [--batch DIM]\n";
+
+constexpr const char* kHelp =
+    "\nDescribes a batched FFT problem and prints its canonical records (zero strides replaced by\n"
+    "their dense defaults), the largest extents and the minimum buffer sizes, in scalars.\n"
+    "  cc | rc             complex-to-complex or real-to-complex\n"
+    "  inplace | ooplace   one buffer, or separate input and output buffers\n"
+    "  DIM                 transform dimensions, outermost first: n:stride in place,\n"
+    "                      n:istride:ostride out of place; n alone leaves the strides at 0\n"
+    "  --batch DIM         number of transforms and their distance, same form (default 1)\n"
+    "  --json              one JSON object instead of text\n"
+    "example: tovinfo dims rc ooplace 4 6:3:3 --batch 2\n";
+
+// A decimal 64-bit integer, "-" allowed, nothing else around it.
+bool parseInt(std::string_view text, std::int64_t& value) {
+  const char* end = text.data() + text.size();
+  const std::from_chars_result parsed = std::from_chars(text.data(), end, value);
+  return parsed.ec == std::errc{} && parsed.ptr == end;
+}
+
+// Splits "a:b:c" into 1 or `fields` integers (missing strides are 0).
+bool parseFields(std::string_view text, std::size_t fields, std::array<std::int64_t, 3>& out) {
+  out = {0, 0, 0};
+  std::size_t count = 0;
+  while (true) {
+    const std::size_t colon = text.find(':');
+    if (count == fields || !parseInt(text.substr(0, colon), out[count])) return false;
+    ++count;
+    if (colon == std::string_view::npos) break;
+    text.remove_prefix(colon + 1);
+  }
+  return count == 1 || count == fields;
+}
+
+void append(std::string& out, std::int64_t value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+void append(std::string& out, std::uint64_t value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void appendJson(std::string& out, const InplaceDim& d) {
+  out += "{\"n\": ", append(out, d.n), out += ", \"stride\": ", append(out, d.stride), out += '}';
+}
+void appendJson(std::string& out, const OoplaceDim& d) {
+  out += "{\"n\": ", append(out, d.n), out += ", \"istride\": ", append(out, d.istride);
+  out += ", \"ostride\": ", append(out, d.ostride), out += '}';
+}
+
+// A value in place, (input, output) out of place.
+template <class T>
+void appendSides(std::string& out, T value, bool /*json*/) {
+  append(out, value);
+}
+template <class T>
+void appendSides(std::string& out, const std::pair<T, T>& sides, bool json) {
+  out += json ? "{\"input\": " : "";
+  append(out, sides.first);
+  out += json ? ", \"output\": " : " ";
+  append(out, sides.second);
+  out += json ? "}" : "";
+}
+
+template <class Dim>
+Dim makeDim(const std::array<std::int64_t, 3>& fields) {
+  if constexpr (std::is_same_v<Dim, InplaceDim>) {
+    return {fields[0], fields[1], 0};
+  } else {
+    return {fields[0], fields[1], fields[2]};
+  }
+}
+
+struct Request {
+  bool json = false;
+  bool rc = false;
+  std::vector<std::array<std::int64_t, 3>> dims;
+  std::array<std::int64_t, 3> batch{0, 0, 0};
+};
+
+template <class Dim>
+int describe(const Request& request) {
+  std::vector<Dim> dims;
+  for (const auto& fields : request.dims) dims.push_back(makeDim<Dim>(fields));
+  Dim batch = makeDim<Dim>(request.batch);
+  const unsigned long rank = dims.size();
+  Dim* const data = dims.empty() ? nullptr : dims.data();
+
+  const auto minSize = request.rc ? tov::fft::getMinSizeRC(rank, data, &batch)
+                                  : tov::fft::getMinSizeCC(rank, data, &batch);
+  const auto largest = request.rc ? tov::fft::canonicalizeRC(rank, data, &batch)
+                                  : tov::fft::canonicalizeCC(rank, data, &batch);
+
+  constexpr bool inplace = std::is_same_v<Dim, InplaceDim>;
+  const char* kind = request.rc ? "rc" : "cc";
+  const char* place = inplace ? "inplace" : "ooplace";
+  std::string out;
+  if (request.json) {
+    out += "{\"kind\": \"", out += kind, out += "\", \"place\": \"", out += place;
+    out += "\", \"rank\": ", append(out, std::uint64_t{rank}), out += ", \"dims\": [";
+    for (std::size_t i = 0; i < dims.size(); ++i) {
+      out += i ? ", " : "", appendJson(out, dims[i]);
+    }
+    out += "], \"batch\": ", appendJson(out, batch);
+    out += ", \"largest\": ", appendSides(out, largest, true);
+    out += ", \"minSize\": ", appendSides(out, minSize, true), out += "}\n";
+  } else {
+    const char* sides = inplace ? "" : "  (input output)";
+    out += "problem    ", out += kind, out += ' ', out += place, out += ", rank ";
+    append(out, std::uint64_t{rank});
+    out += "\ncanonical ";
+    for (const Dim& d : dims) out += ' ', out += tov::fft::toString(d);
+    out += "\nbatch      ", out += tov::fft::toString(batch);
+    out += "\nlargest    ", appendSides(out, largest, false), out += sides;
+    out += "\nmin size   ", appendSides(out, minSize, false), out += sides, out += '\n';
+  }
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
+int usageError(const char* what, std::string_view arg) {
+  std::fprintf(stderr, "tovinfo dims: %s '%.*s'; %s", what, static_cast<int>(arg.size()),
+               arg.data(), kUsage);
+  return kExitUsage;
+}
+
+}  // namespace
+
+int runDims(std::span<char* const> args) {
+  Request request;
+  std::vector<std::string_view> dimArgs;
+  std::string_view batchArg, kindArg, placeArg;
+  bool hasBatch = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (arg == "--json") {
+      request.json = true;
+    } else if (arg == "--batch") {
+      if (i + 1 == args.size()) return usageError("missing value after", arg);
+      batchArg = args[++i], hasBatch = true;
+    } else if (arg.starts_with("--batch=")) {
+      batchArg = arg.substr(8), hasBatch = true;
+    } else if (arg.starts_with('-') && (arg.size() < 2 || arg[1] < '0' || arg[1] > '9')) {
+      // Negative lengths and strides are accepted (nothing is validated); other dashes are not.
+      return usageError("unknown option", arg);
+    } else if (kindArg.empty()) {
+      if (arg != "cc" && arg != "rc") return usageError("bad transform kind (cc or rc)", arg);
+      kindArg = arg;
+    } else if (placeArg.empty()) {
+      if (arg != "inplace" && arg != "ooplace") {
+        return usageError("bad placement (inplace or ooplace)", arg);
+      }
+      placeArg = arg;
+    } else {
+      dimArgs.push_back(arg);
+    }
+  }
+  if (placeArg.empty()) {
+    return usageError("missing transform kind or placement after",
+                      kindArg.empty() ? "dims" : kindArg);
+  }
+  request.rc = kindArg == "rc";
+  const bool inplace = placeArg == "inplace";
+  const std::size_t fields = inplace ? 2 : 3;
+  const char* form = inplace ? "bad dimension (n or n:stride, decimal integers)"
+                             : "bad dimension (n or n:istride:ostride, decimal integers)";
+  for (const std::string_view arg : dimArgs) {
+    if (!parseFields(arg, fields, request.dims.emplace_back())) return usageError(form, arg);
+  }
+  if (hasBatch && !parseFields(batchArg, fields, request.batch)) {
+    return usageError(inplace ? "bad batch (n or n:stride, decimal integers)"
+                              : "bad batch (n or n:istride:ostride, decimal integers)",
+                      batchArg);
+  }
+  return inplace ? describe<InplaceDim>(request) : describe<OoplaceDim>(request);
+}
+
+}  // namespace tovinfo
