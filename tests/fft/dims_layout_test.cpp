@@ -190,9 +190,10 @@ TEST_F(RandomProblems, OoplaceMinSizesAreOnePastTheLastTouchedScalars) {
 std::int64_t anyValue(std::mt19937_64& rng) {
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-  constexpr std::int64_t kSpecial[] = {0, 0, 1, 2, 3, -1, -2, -3, kMin, kMax, kMin + 1, 1LL << 32};
+  constexpr std::int64_t kEdgeValues[] = {0,  0,  1,    2,    3,        -1,
+                                          -2, -3, kMin, kMax, kMin + 1, 1LL << 32};
   const auto pick = rng() % 16;
-  if (pick < std::size(kSpecial)) return kSpecial[pick];
+  if (pick < std::size(kEdgeValues)) return kEdgeValues[pick];
   return pick == 12 ? static_cast<std::int64_t>(rng()) : static_cast<std::int64_t>(rng() % 17) - 8;
 }
 
