@@ -34,19 +34,20 @@ void scanCpuList(std::string_view text, OnRange&& onRange) {
     if (head.ec != std::errc{}) return;
     p = head.ptr;
     std::int32_t last = first;
-    bool complete = true;
+    bool lastRead = true;
     if (p != end && *p == '-') {
       std::int32_t second = 0;
       const auto tail = std::from_chars(p + 1, end, second);
-      if (tail.ec == std::errc{}) {
+      lastRead = tail.ec == std::errc{};
+      if (lastRead) {
         p = tail.ptr;
         if (second > first) last = second;
-      } else {
-        complete = false;
       }
     }
     onRange(CpuRange{first, last});
-    if (!complete) return;
+    // Explicitly, not by failing at the '-' again: in "7-2147483648" the end is out of range,
+    // yet "-2147483648" alone would read as a number.
+    if (!lastRead) return;
     while (p != end && (*p == ',' || *p == '\n')) ++p;
   }
 }

@@ -52,6 +52,7 @@ TEST(CpuList, StopsAtFirstMalformedItemKeepingWhatCameBefore) {
   EXPECT_EQ(collect(",1"), Cpus{});
   EXPECT_EQ(collect("1,2147483648,3"), Cpus{1});  // one past INT32_MAX
   EXPECT_EQ(collect("1,-2147483649"), Cpus{1});
+  EXPECT_EQ(collect("7-2147483648,1"), Cpus{7});  // not 7, then -2147483648 and 1
   EXPECT_EQ(countCpuList("x"), 0);
 }
 

@@ -73,6 +73,12 @@ TEST(TopologyGroups, ListSyntaxAppliedToTheMask) {
   // Negative numbers and CPUs beyond the 256-bit set are ignored; the rest of the list acts.
   tree.write(cpuFile(0, kCore), "-1,256,100000,-5-2\n");
   EXPECT_EQ(cores(tree, four), 2);
+  // Lists that contradict each other: CPU 1 clears the visited CPU 0, and the walk ends once
+  // the CPUs visited (0 and 1) reach the count left (1 and 3), before CPU 3 would clear 1.
+  tree.write(cpuFile(0, kCore), "0\n");
+  tree.write(cpuFile(1, kCore), "0,2\n");
+  tree.write(cpuFile(3, kCore), "1,3\n");
+  EXPECT_EQ(cores(tree, four), 2);
 }
 
 TEST(TopologyGroups, MissingOrEmptyFilesCountEachCpuAlone) {
