@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -16,8 +15,7 @@
 
 namespace tov::test {
 
-// A fresh directory under the system's temporary directory, removed with everything in it when
-// the object goes.
+// A fresh directory under the temporary directory, removed with its content at the end.
 class SysfsTree {
  public:
   SysfsTree() {
@@ -33,8 +31,8 @@ class SysfsTree {
 
   const std::string& root() const { return root_; }
 
-  // Writes `content` to root/relative, creating the directories on the way.
-  void write(std::string_view relative, std::string_view content) const {
+  // Writes root/relative, creating the directories on the way.
+  void write(const std::string& relative, std::string_view content) const {
     const std::filesystem::path path = std::filesystem::path(root_) / relative;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << content;
@@ -44,18 +42,13 @@ class SysfsTree {
   std::string root_;
 };
 
-// Stands in for sched_getaffinity: fails (returns -1) while the buffer is smaller than
-// `minimumBytes`, as the kernel does for a buffer shorter than its CPU mask, or always when
-// `alwaysFail`; otherwise sets the bits of `cpus`. Records the sizes it was asked for.
+// Stands in for sched_getaffinity: fails (-1) for a buffer smaller than `minimumBytes`, as the
+// kernel does for one shorter than its CPU mask, or always when `alwaysFail`; otherwise sets the
+// bits of `cpus`. Records the sizes it was asked for.
 struct FakeAffinity {
   explicit FakeAffinity(std::vector<int> cpusIn, std::size_t minimumBytesIn = 32,
                         bool alwaysFailIn = false)
       : cpus(std::move(cpusIn)), minimumBytes(minimumBytesIn), alwaysFail(alwaysFailIn) {}
-
-  std::vector<int> cpus;
-  std::size_t minimumBytes;
-  bool alwaysFail;
-  std::vector<std::size_t> requestedBytes;
 
   int operator()(std::size_t bytes, cpu_set_t* set) {
     requestedBytes.push_back(bytes);
@@ -63,6 +56,11 @@ struct FakeAffinity {
     for (int cpu : cpus) CPU_SET_S(static_cast<std::size_t>(cpu), bytes, set);
     return 0;
   }
+
+  std::vector<int> cpus;
+  std::size_t minimumBytes;
+  bool alwaysFail;
+  std::vector<std::size_t> requestedBytes;
 };
 
 // CPUs first..last, both included.
