@@ -72,6 +72,10 @@ TEST(DataCache, LevelsPickDataAndUnifiedEntriesInIndexOrder) {
   // The scan ends at the first index without a type file.
   writeEntry(tree, 3, 5, {"Unified\n", "4\n", "65536K\n", "0-31\n", "64\n", "1\n", "1\n"});
   EXPECT_EQ(describe(root, 3, 4), "{24576 KiB, 20, 64 B, 32768, 12}");
+  // Filling the gap with a later L1 entry: the first entry of the level asked for still wins.
+  writeEntry(tree, 3, 4, {"Data\n", "1\n", "16K\n", "3\n", "32\n", "2\n", "2\n"});
+  EXPECT_EQ(describe(root, 3, 2), "{1280 KiB, 2, 64 B, 2048, 10}");
+  EXPECT_EQ(describe(root, 3, 4), "{65536 KiB, 32, 64 B, 1, 1}");
 }
 
 TEST(DataCache, MissingFilesTakeDefaultsUnreadableNumbersKeepEarlierValues) {
