@@ -14,7 +14,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"machine", tovinfo::runMachine, "instruction-set level and a configuration built from it"},
+    {"machine", tovinfo::runMachine,
+     "instruction-set level, CPUs, cores, dies, packages, data caches"},
     {"dims", tovinfo::runDims, "canonical records and buffer sizes of an FFT problem"},
 };
 

@@ -1,0 +1,43 @@
+// Hardware detection of the tov_core library: how many logical CPUs, cores, dies and packages the
+// calling thread may use, and the description of a data-cache level of the CPU it runs on. Every
+// call asks the kernel afresh; nothing is cached.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#ifndef TOV_API
+#define TOV_API __attribute__((visibility("default")))
+#endif
+
+namespace tov {
+
+// Logical CPUs in the calling thread's affinity mask; 1 when the mask cannot be obtained.
+TOV_API int detectCpus();
+// Distinct cores, dies and packages among those CPUs, from the kernel's topology lists
+// (/sys/devices/system/cpu/cpuN/topology/{core,die,package}_cpus_list). A CPU without its list
+// file counts as a group of its own; 1 when the mask cannot be obtained.
+TOV_API int detectCores();
+TOV_API int detectDies();
+TOV_API int detectPackages();
+
+// One level of the data-cache hierarchy. All fields 0 describe no cache.
+struct CacheInfo {
+  std::uint32_t size = 0;       // KiB
+  std::int32_t sharedCpus = 0;  // logical CPUs sharing the cache
+  std::uint32_t lineSize = 0;   // bytes
+  std::uint32_t sets = 0;
+  std::uint32_t ways = 0;
+};
+
+// The data or unified cache of `level` (1, 2, 3 as the kernel numbers them) of the CPU the calling
+// thread runs on, read from /sys/devices/system/cpu/cpuN/cache/indexI. Missing attribute files
+// take defaults (size 32 KiB << level, 1 sharing CPU, 64-byte lines, 0 sets, 0 ways). A level
+// deeper than the last cache gives the last cache below it; a level with no cache at or below it
+// gives all zeros.
+TOV_API CacheInfo detectDataCache(int level);
+
+// "{48 KiB, 2, 64 B, 64, 12}": size, sharing CPUs, line size, sets, ways.
+TOV_API std::string toString(const CacheInfo& info);
+
+}  // namespace tov

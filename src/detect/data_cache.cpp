@@ -1,0 +1,105 @@
+#include "detect/data_cache.hpp"
+
+#include <sched.h>
+
+#include <charconv>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "detect/cpu_list.hpp"
+#include "detect/sysfs.hpp"
+
+namespace tov::detail {
+
+namespace {
+
+// Index directories the kernel may publish per CPU.
+constexpr int kMaxCacheIndexes = 40;
+
+// The decimal number at the very start of `text` (a unit suffix such as the K of "48K" and the
+// line feed are ignored); nothing when there is no digit there or the value does not fit.
+template <typename Number>
+std::optional<Number> leadingNumber(const std::string& text) {
+  Number value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc{}) return std::nullopt;
+  return value;
+}
+
+// A missing or empty file gives `fallback`; a file that does not start with a number leaves the
+// field as an earlier entry wrote it.
+void readField(const std::string& text, std::uint32_t fallback, std::uint32_t& field) {
+  if (text.empty()) {
+    field = fallback;
+  } else if (const std::optional<std::uint32_t> value = leadingNumber<std::uint32_t>(text)) {
+    field = *value;
+  }
+}
+
+}  // namespace
+
+std::uint32_t defaultCacheSize(int level) {
+  constexpr int kWidestLevel = 26;  // 32 << 26 = 2^31 KiB, the last that fits in 32 bits
+  if (level < 0 || level > kWidestLevel) return 0;
+  return std::uint32_t{32} << level;
+}
+
+CacheInfo describeDataCache(std::string_view root, int cpu, int level) {
+  std::string base = cpuDirectory(root, cpu < 0 ? 0 : cpu);
+  base += "/cache/index";
+  CacheInfo result;
+  for (int index = 0; index < kMaxCacheIndexes; ++index) {
+    std::string dir = base;
+    appendDecimal(dir, index);
+    const std::size_t dirLength = dir.size();
+    const auto read = [&dir, dirLength](const char* name) {
+      dir.resize(dirLength);
+      dir += name;
+      return readFile(dir.c_str());
+    };
+
+    const std::string type = read("/type");
+    if (type.empty()) return result;
+    // "Data", "Unified" or "Instruction": instruction caches are not data caches.
+    if (type[0] != 'D' && type[0] != 'U') continue;
+    const std::optional<int> entryLevel = leadingNumber<int>(read("/level"));
+    if (!entryLevel || *entryLevel > level) continue;
+
+    readField(read("/size"), defaultCacheSize(*entryLevel), result.size);
+    const std::string shared = read("/shared_cpu_list");
+    const int sharing = shared.empty() ? 0 : countCpuList(shared);
+    result.sharedCpus = sharing > 0 ? sharing : 1;
+    readField(read("/coherency_line_size"), 64, result.lineSize);
+    readField(read("/number_of_sets"), 0, result.sets);
+    readField(read("/ways_of_associativity"), 0, result.ways);
+
+    if (*entryLevel == level) return result;
+  }
+  return result;
+}
+
+}  // namespace tov::detail
+
+namespace tov {
+
+CacheInfo detectDataCache(int level) {
+  return detail::describeDataCache(detail::kSysfsCpuRoot, sched_getcpu(), level);
+}
+
+std::string toString(const CacheInfo& info) {
+  std::string text = "{";
+  detail::appendDecimal(text, info.size);
+  text += " KiB, ";
+  detail::appendDecimal(text, info.sharedCpus);
+  text += ", ";
+  detail::appendDecimal(text, info.lineSize);
+  text += " B, ";
+  detail::appendDecimal(text, info.sets);
+  text += ", ";
+  detail::appendDecimal(text, info.ways);
+  text += '}';
+  return text;
+}
+
+}  // namespace tov
