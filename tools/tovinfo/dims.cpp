@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "commands.hpp"
+#include "json.hpp"
 
 namespace tovinfo {
 namespace {
@@ -66,26 +67,37 @@ void append(std::string& out, std::uint64_t value) {
   out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-void appendJson(std::string& out, const InplaceDim& d) {
-  out += "{\"n\": ", append(out, d.n), out += ", \"stride\": ", append(out, d.stride), out += '}';
+void writeJson(JsonWriter& json, const InplaceDim& d) {
+  json.beginObject().key("n").number(d.n).key("stride").number(d.stride).endObject();
 }
-void appendJson(std::string& out, const OoplaceDim& d) {
-  out += "{\"n\": ", append(out, d.n), out += ", \"istride\": ", append(out, d.istride);
-  out += ", \"ostride\": ", append(out, d.ostride), out += '}';
+void writeJson(JsonWriter& json, const OoplaceDim& d) {
+  json.beginObject().key("n").number(d.n).key("istride").number(d.istride);
+  json.key("ostride").number(d.ostride).endObject();
 }
 
 // A value in place, (input, output) out of place.
 template <class T>
-void appendSides(std::string& out, T value, bool /*json*/) {
+void appendSides(std::string& out, T value) {
   append(out, value);
 }
 template <class T>
-void appendSides(std::string& out, const std::pair<T, T>& sides, bool json) {
-  out += json ? "{\"input\": " : "";
+void appendSides(std::string& out, const std::pair<T, T>& sides) {
   append(out, sides.first);
-  out += json ? ", \"output\": " : " ";
+  out += ' ';
   append(out, sides.second);
-  out += json ? "}" : "";
+}
+template <class T>
+void writeSides(JsonWriter& json, T value) {
+  json.number(value);
+}
+template <class T>
+void writeSides(JsonWriter& json, const std::pair<T, T>& sides) {
+  json.beginObject()
+      .key("input")
+      .number(sides.first)
+      .key("output")
+      .number(sides.second)
+      .endObject();
 }
 
 template <class Dim>
@@ -122,14 +134,17 @@ int describe(const Request& request) {
   const char* place = inplace ? "inplace" : "ooplace";
   std::string out;
   if (request.json) {
-    out += "{\"kind\": \"", out += kind, out += "\", \"place\": \"", out += place;
-    out += "\", \"rank\": ", append(out, std::uint64_t{rank}), out += ", \"dims\": [";
-    for (std::size_t i = 0; i < dims.size(); ++i) {
-      out += i ? ", " : "", appendJson(out, dims[i]);
-    }
-    out += "], \"batch\": ", appendJson(out, batch);
-    out += ", \"largest\": ", appendSides(out, largest, true);
-    out += ", \"minSize\": ", appendSides(out, minSize, true), out += "}\n";
+    JsonWriter json;
+    json.beginObject().key("kind").string(kind).key("place").string(place);
+    json.key("rank").number(rank).key("dims").beginArray();
+    for (const Dim& d : dims) writeJson(json, d);
+    json.endArray().key("batch");
+    writeJson(json, batch);
+    json.key("largest");
+    writeSides(json, largest);
+    json.key("minSize");
+    writeSides(json, minSize);
+    out = json.endObject().finish();
   } else {
     const char* sides = inplace ? "" : "  (input output)";
     out += "problem    ", out += kind, out += ' ', out += place, out += ", rank ";
@@ -137,8 +152,8 @@ int describe(const Request& request) {
     out += "\ncanonical ";
     for (const Dim& d : dims) out += ' ', out += tov::fft::toString(d);
     out += "\nbatch      ", out += tov::fft::toString(batch);
-    out += "\nlargest    ", appendSides(out, largest, false), out += sides;
-    out += "\nmin size   ", appendSides(out, minSize, false), out += sides, out += '\n';
+    out += "\nlargest    ", appendSides(out, largest), out += sides;
+    out += "\nmin size   ", appendSides(out, minSize), out += sides, out += '\n';
   }
   std::fputs(out.c_str(), stdout);
   return 0;

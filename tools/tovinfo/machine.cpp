@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "commands.hpp"
+#include "json.hpp"
 #include "tov/config.hpp"
 #include "tov/detect.hpp"
 
@@ -22,33 +23,55 @@ int configValue(std::uint32_t kib) {
 }  // namespace
 
 int runMachine(std::span<char* const> args) {
+  bool json = false;
   for (const char* arg : args) {
-    if (std::string_view(arg) == "--help") {
+    const std::string_view option = arg;
+    if (option == "--help" || option == "-h") {
       std::puts(
-          "usage: tovinfo machine\nPrints the detected instruction-set level, the logical CPUs, "
-          "cores, dies and packages\nthe calling thread may use, the L1 to L3 data caches of the "
-          "CPU it runs on\n({size, sharing CPUs, line size, sets, ways}), and the configuration "
-          "a kernel library\nwould build from them (cache sizes in KiB, 0 where unknown).");
+          "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
+          "CPUs, cores, dies and packages\nthe calling thread may use, the L1 to L3 data caches of "
+          "the CPU it runs on\n({size, sharing CPUs, line size, sets, ways}), and the "
+          "configuration a kernel library\nwould build from them (cache sizes in KiB, 0 where "
+          "unknown).\n  --json   one JSON object instead of text");
       return 0;
     }
-    std::fprintf(stderr, "tovinfo machine: unknown option '%s'; usage: tovinfo machine [--help]\n",
-                 arg);
-    return kExitUsage;
+    if (option != "--json") {
+      std::fprintf(
+          stderr,
+          "tovinfo machine: unknown option '%s'; usage: tovinfo machine [--json] [--help]\n", arg);
+      return kExitUsage;
+    }
+    json = true;
   }
   const tov::Architecture level = tov::detectArchitecture();
-  const int cpus = tov::detectCpus();
+  const int counts[] = {tov::detectCpus(), tov::detectCores(), tov::detectDies(),
+                        tov::detectPackages()};
+  const char* const countNames[] = {"cpus", "cores", "dies", "packages"};
   const tov::CacheInfo caches[] = {tov::detectDataCache(1), tov::detectDataCache(2),
                                    tov::detectDataCache(3)};
   const tov::Configuration sample{{{tov::Parameter::architecture, static_cast<int>(level)},
-                                   {tov::Parameter::threads, cpus},
+                                   {tov::Parameter::threads, counts[0]},
                                    {tov::Parameter::l1size, configValue(caches[0].size)},
                                    {tov::Parameter::l2size, configValue(caches[1].size)},
                                    {tov::Parameter::l3size, configValue(caches[2].size)}}};
+  if (json) {
+    JsonWriter out;
+    out.beginObject().key("architecture").string(tov::toString(level));
+    for (int i = 0; i < 4; ++i) out.key(countNames[i]).number(counts[i]);
+    out.key("dataCaches").beginArray();
+    for (int index = 0; index < 3; ++index) {
+      const tov::CacheInfo& cache = caches[index];
+      out.beginObject().key("level").number(index + 1).key("text").string(tov::toString(cache));
+      out.key("sizeKiB").number(cache.size).key("sharedCpus").number(cache.sharedCpus);
+      out.key("lineSize").number(cache.lineSize).key("sets").number(cache.sets);
+      out.key("ways").number(cache.ways).endObject();
+    }
+    out.endArray().key("configuration").string(sample.toString()).endObject();
+    std::fputs(out.finish().c_str(), stdout);
+    return 0;
+  }
   std::printf("architecture   %s\n", tov::toString(level).c_str());
-  std::printf("cpus           %d\n", cpus);
-  std::printf("cores          %d\n", tov::detectCores());
-  std::printf("dies           %d\n", tov::detectDies());
-  std::printf("packages       %d\n", tov::detectPackages());
+  for (int i = 0; i < 4; ++i) std::printf("%-14s %d\n", countNames[i], counts[i]);
   for (int index = 0; index < 3; ++index) {
     std::printf("L%d data cache  %s\n", index + 1, tov::toString(caches[index]).c_str());
   }
