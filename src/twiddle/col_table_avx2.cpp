@@ -25,11 +25,12 @@ void evaluate(const long* k, const long* n, long count, double* re, double* im) 
     }
     Batch b;
     if (vector) {
-      const __m256d kd = _mm256_setr_pd(static_cast<double>(ks[0]), static_cast<double>(ks[1]),
-                                        static_cast<double>(ks[2]), static_cast<double>(ks[3]));
+      const __m256d kd =
+          _mm256_setr_pd(static_cast<double>(8 * ks[0]), static_cast<double>(8 * ks[1]),
+                         static_cast<double>(8 * ks[2]), static_cast<double>(8 * ks[3]));
       const __m256d nd = _mm256_setr_pd(static_cast<double>(ns[0]), static_cast<double>(ns[1]),
                                         static_cast<double>(ns[2]), static_cast<double>(ns[3]));
-      b = twidBatch<kDouble, kConjugate>(kd, makeModulus(nd));
+      b = twidBatch<kDouble, kConjugate>(kd, makeModulus(nd));  // kd holds 8k
     } else {
       b = twidBatchExact<kDouble, kConjugate>(ks, ns);
     }

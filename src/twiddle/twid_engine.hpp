@@ -83,28 +83,29 @@ inline __m256d doubleTail(const DoubleGradeLane& lane, __m256d z) {
 //   R = fma(M, T, fma(z, C1, -(H - C0))); Q as above;
 //   result = fma(P, H, fma(P*z2, Q, fma(P, R, G)))
 // with P = 1, P' = t, M = z in the cosine lane and P = t, P' = 1, M = 1 in the sine lane.
+// Bit-identical rewrites: fma(a, b, -c) is fmsub(a, b, c) and fma(-a, b, c) is fnmadd(a, b, c)
+// (negation is exact), and fma(1, a, b) is a + b (the product is exact, one rounding either way).
 inline void doubleGrade(__m256d ud, __m256d nd, __m256d t, __m256d z, __m256d z2, __m256d& cosine,
                         __m256d& sine) {
-  const __m256d one = all(1.0);
-  const __m256d e = _mm256_div_pd(fma(t, _mm256_xor_pd(nd, all(-0.0)), ud), nd);
-  const __m256d s = fma(t, t, _mm256_xor_pd(z, all(-0.0)));
+  const __m256d e = _mm256_div_pd(_mm256_fnmadd_pd(t, nd, ud), nd);
+  const __m256d s = _mm256_fmsub_pd(t, t, z);
   {
     const DoubleGradeLane& l = kDoubleCos;
     const __m256d d = fma(z, all(l.slope1), all(l.slope0));
     const __m256d g = fma(e, mul(t, d), mul(all(l.c[1]), s));
     const __m256d h = fma(z, all(l.c[1]), all(l.c[0]));
-    const __m256d hLow = _mm256_xor_pd(_mm256_sub_pd(h, all(l.c[0])), all(-0.0));
-    const __m256d r = fma(z, all(l.tail), fma(z, all(l.c[1]), hLow));
+    const __m256d hHigh = _mm256_sub_pd(h, all(l.c[0]));
+    const __m256d r = fma(z, all(l.tail), _mm256_fmsub_pd(z, all(l.c[1]), hHigh));
     const __m256d q = doubleTail(l, z);
-    cosine = fma(one, h, fma(z2, q, fma(one, r, g)));
+    cosine = _mm256_add_pd(h, fma(z2, q, _mm256_add_pd(r, g)));
   }
   {
     const DoubleGradeLane& l = kDoubleSin;
     const __m256d d = fma(z, all(l.slope1), all(l.slope0));
     const __m256d g = fma(e, d, mul(t, mul(all(l.c[1]), s)));
     const __m256d h = fma(z, all(l.c[1]), all(l.c[0]));
-    const __m256d hLow = _mm256_xor_pd(_mm256_sub_pd(h, all(l.c[0])), all(-0.0));
-    const __m256d r = fma(one, all(l.tail), fma(z, all(l.c[1]), hLow));
+    const __m256d hHigh = _mm256_sub_pd(h, all(l.c[0]));
+    const __m256d r = _mm256_add_pd(all(l.tail), _mm256_fmsub_pd(z, all(l.c[1]), hHigh));
     const __m256d q = doubleTail(l, z);
     sine = fma(t, h, fma(mul(t, z2), q, fma(t, r, g)));
   }
@@ -138,11 +139,10 @@ inline Batch octantValue(__m256d ud, __m256d nd, __m256d h, __m256d q) {
   return {_mm256_blendv_pd(cosine, sine, q), _mm256_blendv_pd(sine, cosine, q)};
 }
 
-// Octant reduction on exact doubles (k < N < kVectorLimit): u = 8k; u > 7N: u -= 8N;
+// Octant reduction on exact doubles (k < N < kVectorLimit), given u = 8k: u > 7N: u -= 8N;
 // u > 3N: u -= 4N, h = 1; u > N: u -= 2N, q = 1. Leaves -N < u <= N.
 template <bool kDoubleGrade, bool kConjugate>
-inline Batch twidBatch(__m256d k, const Modulus& m) {
-  __m256d u = mul(k, all(8.0));
+inline Batch twidBatch(__m256d u, const Modulus& m) {
   const __m256d wrap = _mm256_cmp_pd(u, m.n7, _CMP_GT_OQ);
   u = _mm256_sub_pd(u, _mm256_and_pd(wrap, m.n8));
   const __m256d h = _mm256_cmp_pd(u, m.n3, _CMP_GT_OQ);
@@ -213,14 +213,24 @@ inline constexpr bool kDoubleGradeFor = false;
 template <>
 inline constexpr bool kDoubleGradeFor<double> = true;
 
-// Writes `count` values w(k_i, N) in plain or conjugate form, where a generator fills k[4] with
-// the next four indices (exact integers below N; positions past the end may hold anything in
-// range). `nextBatch(k)` is called once per four values.
+// Writes `count` values w(k_i, N) in plain or conjugate form. The generator gives the indices
+// four at a time: vector() as 8k in exact doubles, scalar(k) as integers (used when N is out
+// of the vector range); positions past the end may hold any index below N.
 template <typename T, bool kConjugate, typename Gen>
 inline T* writeBatches(T* out, long count, std::int64_t n, Gen&& nextBatch) {
   constexpr bool dbl = kDoubleGradeFor<T>;
   if (n > 0 && n < kVectorLimit) {
     const Modulus m = makeModulus(_mm256_set1_pd(static_cast<double>(n)));
+    // Two batches per step give the scheduler independent work across the long division and
+    // polynomial latency chains.
+    for (; count >= 8; count -= 8, out += 16) {
+      const __m256d u0 = nextBatch.vector();
+      const __m256d u1 = nextBatch.vector();
+      const Batch b0 = twidBatch<dbl, kConjugate>(u0, m);
+      const Batch b1 = twidBatch<dbl, kConjugate>(u1, m);
+      Store<T>::put(out, b0);
+      Store<T>::put(out + 8, b1);
+    }
     for (; count >= 4; count -= 4, out += 8) {
       Store<T>::put(out, twidBatch<dbl, kConjugate>(nextBatch.vector(), m));
     }
@@ -247,19 +257,20 @@ inline T* writeBatches(T* out, long count, std::int64_t n, Gen&& nextBatch) {
 }
 
 // Indices k = j*m of one column stage, j = 1 ... L-1 (outer), m = 1 ... r-1 (inner), four
-// positions at a time. Kept as exact doubles in the vector path and as integers in the other.
+// positions at a time. Kept as exact doubles (j scaled by 8) in the vector path and as
+// integers in the other.
 class StageIndices {
  public:
   StageIndices(std::int64_t r) : width_(r - 1) {
     // Positions 0 to 3: j = 1 + p / width, m = 1 + p % width.
     alignas(32) double j[4], m[4];
     for (std::int64_t p = 0; p < 4; ++p) {
-      j[p] = static_cast<double>(1 + p / width_);
+      j[p] = static_cast<double>(8 * (1 + p / width_));
       m[p] = static_cast<double>(1 + p % width_);
     }
     j_ = _mm256_load_pd(j);
     m_ = _mm256_load_pd(m);
-    rows_ = _mm256_set1_pd(static_cast<double>(4 / width_));
+    rows_ = _mm256_set1_pd(static_cast<double>(8 * (4 / width_)));
     cols_ = _mm256_set1_pd(static_cast<double>(4 % width_));
     widthD_ = _mm256_set1_pd(static_cast<double>(width_));
     sj_ = 1;
@@ -273,7 +284,7 @@ class StageIndices {
     j_ = _mm256_add_pd(j_, rows_);
     const __m256d wrap = _mm256_cmp_pd(m_, widthD_, _CMP_GT_OQ);
     m_ = _mm256_sub_pd(m_, _mm256_and_pd(wrap, widthD_));
-    j_ = _mm256_add_pd(j_, _mm256_and_pd(wrap, _mm256_set1_pd(1.0)));
+    j_ = _mm256_add_pd(j_, _mm256_and_pd(wrap, _mm256_set1_pd(8.0)));
     return k;
   }
 

@@ -69,7 +69,7 @@ struct Sampler {
     long k = std::uniform_int_distribution<long>(0, n - 1)(rng);
     if (rng() % 4 == 0) {
       const long octant = static_cast<long>(rng() % 8);
-      const long near = octant * n / 8 + static_cast<long>(rng() % 5) - 2;
+      const long near = octant * (n / 8) + static_cast<long>(rng() % 5) - 2;
       if (near >= 0 && near < n) k = near;
     }
     return {k, n};
