@@ -3,6 +3,7 @@
 
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/plan_walk.hpp"
+#include "twiddle/row_layout.hpp"
 
 namespace tov::fft {
 
@@ -34,7 +35,82 @@ std::uint64_t countStageValues(int count, int const** cursor, std::int64_t* leng
   return values;
 }
 
+namespace {
+
+// x rounded up to a multiple of v (v > 0), wrapping like the rest of the plan arithmetic.
+std::int64_t roundUp(std::int64_t x, std::int64_t v) {
+  const std::uint64_t uv = static_cast<std::uint64_t>(v);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(x) + uv - 1) / uv * uv);
+}
+
+std::int64_t wrapMul(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
+}
+
+// W(r): r - 1 when r mod VL = 1, otherwise the padded width P(r), the smallest m >= r that is a
+// power of two or a multiple of VL. VL is a power of two, so below VL that is the next power
+// of two and from VL on the next multiple of VL.
+std::int64_t rowWidth(std::int64_t r, std::int64_t vl) {
+  if (r % vl == 1) return r - 1;
+  if (r >= vl) return roundUp(r, vl);
+  std::int64_t p = 1;
+  while (p < r) p *= 2;
+  return p;
+}
+
+}  // namespace
+
+RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
+  RowLayout lay{};
+  const int s = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu);
+  lay.chirp = plan[0] > 255;
+  // Word 1 is read only when some section depends on it.
+  std::int64_t l = s >= 2 || lay.chirp ? plan[1] : 0;
+  int const* cursor = plan + 2;
+  lay.stageElems = static_cast<std::int64_t>(2 * countStageValues(s - 2, &cursor, &l));
+  lay.length = l;
+  lay.radix = s >= 2 ? *cursor : 1;
+  lay.rowStart = roundUp(lay.stageElems, 2 * vl);
+  lay.rowEnd = lay.rowStart;
+  // Radix 1 writes no row block; a radix or length below that lies outside the format and
+  // writes none either.
+  if (lay.radix >= 2 && l >= 1) {
+    lay.groups = l / vl;
+    lay.rows = l - lay.groups * vl;
+    lay.rowWidth = rowWidth(lay.radix, vl);
+    lay.firstJ = lay.radix % vl == 1 ? 1 : 0;
+    const std::int64_t values =
+        wrapMul(lay.groups * vl, lay.radix - 1) + wrapMul(lay.rows, lay.rowWidth);
+    lay.rowEnd = lay.rowStart + 2 * values;
+  }
+  lay.end = lay.rowEnd;
+  if (lay.chirp) {
+    const std::int64_t m = wrapMul(l, lay.radix);
+    lay.points = length > 0 ? length : 0;
+    lay.convolution = m > 0 ? m : 0;
+    lay.chirpStart = roundUp(lay.rowEnd, 2 * vl);
+    lay.filterStart = lay.chirpStart + 2 * roundUp(lay.points, vl);
+    lay.end = lay.filterStart + 2 * roundUp(lay.convolution, vl);
+  }
+  return lay;
+}
+
+std::int64_t splitTableSize(std::int64_t vl, std::int64_t length) {
+  return length < 2 ? 0 : 2 * roundUp(length / 2, vl);
+}
+
 }  // namespace detail
+
+template <long VL>
+long getRowTwidTableSize(bool rc, long length, int const* plan) {
+  if (rc) return detail::splitTableSize(VL, length);
+  return detail::planRowLayout(VL, length, plan).end;
+}
+
+template long getRowTwidTableSize<2>(bool, long, int const*);
+template long getRowTwidTableSize<4>(bool, long, int const*);
+template long getRowTwidTableSize<8>(bool, long, int const*);
+template long getRowTwidTableSize<16>(bool, long, int const*);
 
 long getColTwidTableSize(int const* plan) {
   const int count = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu) - 1;

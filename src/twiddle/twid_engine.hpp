@@ -9,6 +9,8 @@
 // Layout of a batch: four twiddle values side by side, the cosine lanes of the four in one
 // 256-bit vector and the sine lanes in another. Each value goes through exactly the operations
 // of its own scalar evaluation, so batching changes no bit of any value.
+#pragma once
+
 #ifndef TOV_TWIDDLE_ISA
 #error "define TOV_TWIDDLE_ISA to the namespace of the instruction set before including"
 #endif
@@ -213,48 +215,101 @@ inline constexpr bool kDoubleGradeFor = false;
 template <>
 inline constexpr bool kDoubleGradeFor<double> = true;
 
-// Writes `count` values w(k_i, N) in plain or conjugate form. The generator gives the indices
+// Writes values w(k, N) for one N in plain or conjugate form. A generator gives the indices
 // four at a time: vector() as 8k in exact doubles, scalar(k) as integers (used when N is out
-// of the vector range); positions past the end may hold any index below N.
-template <typename T, bool kConjugate, typename Gen>
-inline T* writeBatches(T* out, long count, std::int64_t n, Gen&& nextBatch) {
-  constexpr bool dbl = kDoubleGradeFor<T>;
-  if (n > 0 && n < kVectorLimit) {
-    const Modulus m = makeModulus(_mm256_set1_pd(static_cast<double>(n)));
-    // Two batches per step give the scheduler independent work across the long division and
-    // polynomial latency chains.
-    for (; count >= 8; count -= 8, out += 16) {
-      const __m256d u0 = nextBatch.vector();
-      const __m256d u1 = nextBatch.vector();
-      const Batch b0 = twidBatch<dbl, kConjugate>(u0, m);
-      const Batch b1 = twidBatch<dbl, kConjugate>(u1, m);
-      Store<T>::put(out, b0);
-      Store<T>::put(out + 8, b1);
+// of the vector range). Positions past `count` are evaluated and dropped, so a generator may
+// give any index there.
+template <typename T, bool kConjugate>
+class ValueWriter {
+ public:
+  explicit ValueWriter(std::int64_t n)
+      : n_(n),
+        vector_(n > 0 && n < kVectorLimit),
+        modulus_(makeModulus(_mm256_set1_pd(static_cast<double>(n)))) {}
+
+  template <typename Gen>
+  T* write(T* out, std::int64_t count, Gen&& gen) const {
+    constexpr bool dbl = kDoubleGradeFor<T>;
+    if (vector_) {
+      // Two batches per step give the scheduler independent work across the long division
+      // and polynomial latency chains.
+      for (; count >= 8; count -= 8, out += 16) {
+        const __m256d u0 = gen.vector();
+        const __m256d u1 = gen.vector();
+        const Batch b0 = twidBatch<dbl, kConjugate>(u0, modulus_);
+        const Batch b1 = twidBatch<dbl, kConjugate>(u1, modulus_);
+        Store<T>::put(out, b0);
+        Store<T>::put(out + 8, b1);
+      }
+      for (; count >= 4; count -= 4, out += 8) {
+        Store<T>::put(out, twidBatch<dbl, kConjugate>(gen.vector(), modulus_));
+      }
+      if (count > 0) {
+        putPartial(out, twidBatch<dbl, kConjugate>(gen.vector(), modulus_), count);
+        out += 2 * count;
+      }
+      return out;
     }
-    for (; count >= 4; count -= 4, out += 8) {
-      Store<T>::put(out, twidBatch<dbl, kConjugate>(nextBatch.vector(), m));
-    }
-    if (count > 0) {
-      putPartial(out, twidBatch<dbl, kConjugate>(nextBatch.vector(), m), count);
-      out += 2 * count;
+    const std::int64_t ns[4] = {n_, n_, n_, n_};
+    for (; count > 0; count -= 4) {
+      std::int64_t ks[4];
+      gen.scalar(ks);
+      const Batch b = twidBatchExact<dbl, kConjugate>(ks, ns);
+      if (count >= 4) {
+        Store<T>::put(out, b);
+        out += 8;
+      } else {
+        putPartial(out, b, count);
+        out += 2 * count;
+      }
     }
     return out;
   }
-  const std::int64_t ns[4] = {n, n, n, n};
-  for (; count > 0; count -= 4) {
-    std::int64_t ks[4];
-    nextBatch.scalar(ks);
-    const Batch b = twidBatchExact<dbl, kConjugate>(ks, ns);
-    if (count >= 4) {
-      Store<T>::put(out, b);
-      out += 8;
-    } else {
-      putPartial(out, b, count);
-      out += 2 * count;
+
+ private:
+  std::int64_t n_;
+  bool vector_;
+  Modulus modulus_;
+};
+
+template <typename T, bool kConjugate, typename Gen>
+inline T* writeBatches(T* out, std::int64_t count, std::int64_t n, Gen&& gen) {
+  return ValueWriter<T, kConjugate>(n).write(out, count, gen);
+}
+
+inline std::int64_t wrapMul(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
+}
+
+inline std::int64_t wrapAdd(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+
+// Indices start, start + step, start + 2*step, ...
+class Progression {
+ public:
+  Progression(std::int64_t start, std::int64_t step) : start_(start), step_(step) {
+    const double s = 8.0 * static_cast<double>(step);
+    u_ = _mm256_add_pd(_mm256_set1_pd(8.0 * static_cast<double>(start)),
+                       _mm256_mul_pd(_mm256_set1_pd(s), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0)));
+    stride_ = _mm256_set1_pd(4.0 * s);
+  }
+  __m256d vector() {
+    const __m256d u = u_;
+    u_ = _mm256_add_pd(u_, stride_);
+    return u;
+  }
+  void scalar(std::int64_t (&k)[4]) {
+    for (int i = 0; i < 4; ++i) {
+      k[i] = start_;
+      start_ = wrapAdd(start_, step_);
     }
   }
-  return out;
-}
+
+ private:
+  std::int64_t start_, step_;
+  __m256d u_, stride_;
+};
 
 // Indices k = j*m of one column stage, j = 1 ... L-1 (outer), m = 1 ... r-1 (inner), four
 // positions at a time. Kept as exact doubles (j scaled by 8) in the vector path and as
@@ -305,10 +360,6 @@ class StageIndices {
   std::int64_t sj_, sm_;
 };
 
-inline std::int64_t wrapMul(std::int64_t a, std::int64_t b) {
-  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
-}
-
 // The stage walk shared by the column and row writers: for `count` plan entries from *cursor,
 // writes the column values of each stage from out[0] on, advances *cursor by `count` words and
 // the running length *length through the stages, and returns the number of elements written.
@@ -331,8 +382,7 @@ long writeTwidStages(int count, int const** cursor, long* length, T* out) {
     for (std::int64_t s = 0; s < stages; ++s) {
       const std::int64_t n = wrapMul(l, radix);
       if (l >= 2 && radix >= 2) {
-        const long values = static_cast<long>(wrapMul(l - 1, radix - 1));
-        p = writeBatches<T, false>(p, values, n, StageIndices(radix));
+        p = writeBatches<T, false>(p, wrapMul(l - 1, radix - 1), n, StageIndices(radix));
       }
       l = n;
     }

@@ -1,4 +1,4 @@
-// Scalar reference for twiddle values and column tables: plain C++ with std::fma, the octant
+// Scalar reference for twiddle values, column and row tables: plain C++ with std::fma, the octant
 // sign table written out, and a software double-to-binary16 rounding. Independent of the
 // library's vector code, so the two can be compared bit for bit.
 #pragma once
@@ -169,6 +169,94 @@ inline std::vector<std::uint64_t> oracleColTable(const int* plan, Elem e) {
   std::vector<std::uint64_t> out;
   const int count = (plan[0] & 0xFF) - 1;
   if (count >= 1) oracleStages(plan, 2, count, plan[1], e, out);
+  return out;
+}
+
+inline double halfToDouble(std::uint16_t h) {
+  const double sign = (h & 0x8000) ? -1.0 : 1.0;
+  const int exponent = (h >> 10) & 0x1F;
+  const int mantissa = h & 0x3FF;
+  if (exponent == 0x1F) return mantissa ? std::nan("") : sign * INFINITY;
+  if (exponent == 0) return sign * std::ldexp(mantissa, -24);
+  return sign * std::ldexp(1024 + mantissa, exponent - 25);
+}
+
+// Marks elements of a row table that the writer must leave untouched (gaps).
+inline constexpr std::uint64_t kUntouched = ~std::uint64_t{0};
+
+inline std::int64_t roundUpTo(std::int64_t x, std::int64_t v) { return (x + v - 1) / v * v; }
+
+// Bits of x / m computed in the element type: both operands rounded to it, one rounding of the
+// quotient (in double for _Float16, which rounds the exact quotient once more correctly).
+inline std::uint64_t divideBits(std::uint64_t xBits, std::int64_t m, Elem e) {
+  switch (e) {
+    case Elem::f16: {
+      const double mh = halfToDouble(halfBits(static_cast<double>(m)));
+      return halfBits(halfToDouble(static_cast<std::uint16_t>(xBits)) / mh);
+    }
+    case Elem::f32:
+      return std::bit_cast<std::uint32_t>(std::bit_cast<float>(static_cast<std::uint32_t>(xBits)) /
+                                          static_cast<float>(m));
+    case Elem::f64:
+      return std::bit_cast<std::uint64_t>(std::bit_cast<double>(xBits) / static_cast<double>(m));
+  }
+  return 0;
+}
+
+// The row table of writeRowTwidTable<vl, T> as element bits, kUntouched in the gaps. Plans must
+// lie inside the format (last entry plain, M >= 2n - 1 when the chirp flag is set).
+inline std::vector<std::uint64_t> oracleRowTable(std::int64_t vl, Elem e, bool rc,
+                                                 std::int64_t length, const int* plan) {
+  std::vector<std::uint64_t> out;
+  if (rc) {
+    if (length < 2) return out;
+    const std::int64_t h = length / 2;
+    for (std::int64_t j = 1; j <= h; j += 2) {
+      appendValue(out, j, 2 * length, e, true);
+      appendValue(out, j + 1, 2 * length, e, true);
+    }
+    out.resize(static_cast<std::size_t>(roundUpTo(2 * h, 2 * vl)), 0);
+    return out;
+  }
+  const int s = plan[0] & 0xFF;
+  std::int64_t l = plan[1];
+  if (s - 2 >= 1) l = oracleStages(plan, 2, s - 2, l, e, out);
+  out.resize(static_cast<std::size_t>(roundUpTo(static_cast<std::int64_t>(out.size()), 2 * vl)),
+             kUntouched);
+  const std::int64_t r = s >= 2 ? plan[s] : 1, n = l * r;
+  const std::int64_t groups = l / vl;
+  if (l >= vl && r >= 2) {
+    for (std::int64_t q = 0; q < groups; ++q) {
+      for (std::int64_t j = 1; j < r; ++j) {
+        for (std::int64_t i = 0; i < vl; ++i) appendValue(out, (q * vl + i) * j, n, e);
+      }
+    }
+  }
+  for (std::int64_t k = groups * vl; k < l; ++k) {
+    const std::int64_t j0 = r % vl == 1 ? 1 : 0;
+    for (std::int64_t j = j0; j < r; ++j) appendValue(out, k * j, n, e);
+    if (j0 == 0) {
+      std::int64_t p = r;  // smallest p >= r that is a power of two or a multiple of vl
+      while (p % vl != 0 && (p & (p - 1)) != 0) ++p;
+      out.resize(out.size() + static_cast<std::size_t>(2 * (p - r)), 0);
+    }
+  }
+  if (plan[0] > 255) {
+    out.resize(static_cast<std::size_t>(roundUpTo(static_cast<std::int64_t>(out.size()), 2 * vl)),
+               kUntouched);
+    const std::size_t a = out.size();
+    const std::int64_t points = length, m = n;
+    for (std::int64_t j = 0; j < points; ++j) appendValue(out, j * j % (2 * points), 2 * points, e);
+    const std::size_t b = a + static_cast<std::size_t>(2 * roundUpTo(points, vl));
+    out.resize(b + static_cast<std::size_t>(2 * roundUpTo(m, vl)), 0);
+    for (std::int64_t j = 0; j < points; ++j) {
+      for (int part = 0; part < 2; ++part) {
+        const std::uint64_t v = divideBits(out[a + 2 * j + part], m, e);
+        out[b + 2 * j + part] = v;
+        if (j > 0) out[b + 2 * (m - j) + part] = v;
+      }
+    }
+  }
   return out;
 }
 

@@ -1,5 +1,5 @@
 // Twiddle-factor tables for the FFT kernels: column tables for the stages of a factorised
-// transform.
+// transform, and row tables laid out lane by lane for kernels of VL complex lanes.
 //
 // A twiddle plan is an array of 32-bit integers: the factor count S in the low byte of word 0,
 // the first factor in word 1 and S - 1 factor entries from word 2 on. An entry from 0 to 65535
@@ -35,5 +35,37 @@ TOV_API void writeColTwidTable<_Float16>(int const* plan, _Float16* table);
 
 // The number of elements of T (two per complex value) that writeColTwidTable<T> writes.
 TOV_API long getColTwidTableSize(int const* plan);
+
+// Writes a row table for kernels of VL complex lanes. With `rc` true, the split table of a
+// real-to-complex transform of length 2*length (the plan is not read); otherwise the stages of
+// the plan but the last as in the column table, the last stage lane by lane from the next
+// vector block on, and, when the plan's chirp flag is set, the chirp blocks for a transform of
+// `length` points. Elements in the gaps before a vector-block boundary are left untouched.
+template <long VL, typename T>
+void writeRowTwidTable(bool rc, long length, int const* plan, T* table);
+
+template <>
+TOV_API void writeRowTwidTable<2, double>(bool rc, long length, int const* plan, double* table);
+template <>
+TOV_API void writeRowTwidTable<4, float>(bool rc, long length, int const* plan, float* table);
+template <>
+TOV_API void writeRowTwidTable<4, double>(bool rc, long length, int const* plan, double* table);
+template <>
+TOV_API void writeRowTwidTable<8, float>(bool rc, long length, int const* plan, float* table);
+#if defined(__FLT16_MAX__)
+template <>
+TOV_API void writeRowTwidTable<16, _Float16>(bool rc, long length, int const* plan,
+                                             _Float16* table);
+#endif
+
+// The number of elements of T from element 0 to the end of the last section that
+// writeRowTwidTable<VL, T>(rc, length, plan, ...) writes, gaps included.
+template <long VL>
+TOV_API long getRowTwidTableSize(bool rc, long length, int const* plan);
+
+extern template long getRowTwidTableSize<2>(bool, long, int const*);
+extern template long getRowTwidTableSize<4>(bool, long, int const*);
+extern template long getRowTwidTableSize<8>(bool, long, int const*);
+extern template long getRowTwidTableSize<16>(bool, long, int const*);
 
 }  // namespace tov::fft
