@@ -1,6 +1,6 @@
 // Twiddle-table writers against two baselines in the same binary: the same table filled with
-// glibc sincos per value, and a plain copy of the table's bytes. Rates are complex values per
-// second.
+// glibc sincos per value, and a plain copy of the table's bytes (column tables). Rates are
+// complex values per second (for row tables, every value of the table, zeros included).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -101,7 +101,73 @@ void copyBaseline(benchmark::State& state, const Plan* plan) {
   state.SetItemsProcessed(state.iterations() * (size / 2));
 }
 
+// Row tables: a 2^20-point radix-4 plan (the last stage lane by lane), the split table of a
+// real transform of 2^21 points (length 2^20), and Bluestein blocks for n = 10007 through a
+// convolution of M = 4^6 * 5 = 20480.
+struct RowCase {
+  const char* name;
+  bool rc;
+  long length;
+  std::vector<int> words;
+};
+
+const RowCase kRowCases[] = {
+    {"plan_2^20", false, 0, radix4(9)},
+    {"split_2^20", true, 1L << 20, {}},
+    {"bluestein_10007", false, 10007, {0x100 | 7, 4, 4, 4, 4, 4, 4, 5}},
+};
+
+template <long VL, typename T>
+void rowWriter(benchmark::State& state, const RowCase* c, bool half) {
+  if (!runs(half)) {
+    state.SkipWithError("processor lacks the writer's instruction set");
+    return;
+  }
+  const int* plan = c->rc ? nullptr : c->words.data();
+  const long size = tov::fft::getRowTwidTableSize<VL>(c->rc, c->length, plan);
+  std::vector<T> table(static_cast<std::size_t>(size));
+  for (auto _ : state) {
+    tov::fft::writeRowTwidTable<VL, T>(c->rc, c->length, plan, table.data());
+    benchmark::DoNotOptimize(table.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * (size / 2));
+}
+
+// As many values as the row table holds, each from glibc sincos.
+template <typename T>
+void rowSincosBaseline(benchmark::State& state, const RowCase* c) {
+  const int* plan = c->rc ? nullptr : c->words.data();
+  const long values = tov::fft::getRowTwidTableSize<4>(c->rc, c->length, plan) / 2;
+  std::vector<T> table(static_cast<std::size_t>(2 * values));
+  const double scale = 2 * M_PI / static_cast<double>(values);
+  for (auto _ : state) {
+    for (long k = 0; k < values; ++k) {
+      double s, co;
+      sincos(scale * static_cast<double>(k), &s, &co);
+      table[static_cast<std::size_t>(2 * k)] = static_cast<T>(co);
+      table[static_cast<std::size_t>(2 * k + 1)] = static_cast<T>(s);
+    }
+    benchmark::DoNotOptimize(table.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * values);
+}
+
 void registerAll() {
+  for (const RowCase& c : kRowCases) {
+    const std::string p = c.name;
+    benchmark::RegisterBenchmark(("row/VL2_double/" + p).c_str(), rowWriter<2, double>, &c, false);
+    benchmark::RegisterBenchmark(("row/VL4_float/" + p).c_str(), rowWriter<4, float>, &c, false);
+    benchmark::RegisterBenchmark(("row/VL4_double/" + p).c_str(), rowWriter<4, double>, &c, false);
+    benchmark::RegisterBenchmark(("row/VL8_float/" + p).c_str(), rowWriter<8, float>, &c, false);
+#if defined(__FLT16_MAX__)
+    benchmark::RegisterBenchmark(("row/VL16_Float16/" + p).c_str(), rowWriter<16, _Float16>, &c,
+                                 true);
+#endif
+    benchmark::RegisterBenchmark(("row_sincos/float/" + p).c_str(), rowSincosBaseline<float>, &c);
+    benchmark::RegisterBenchmark(("row_sincos/double/" + p).c_str(), rowSincosBaseline<double>, &c);
+  }
   for (const Plan& plan : kPlans) {
     const std::string p = plan.name;
     benchmark::RegisterBenchmark(("col/float/" + p).c_str(), colWriter<float>, &plan, false);

@@ -43,6 +43,37 @@ class SquareIndices {
   std::int64_t j_ = 0;
 };
 
+// Indices of the full lane groups in table order: k = (q*VL + i)*j for q (outer), j = 1 ... r-1,
+// i = 0 ... VL-1 (inner). Used for VL = 2, where a vector block fills only half a batch.
+template <long VL>
+class GroupIndices {
+ public:
+  explicit GroupIndices(std::int64_t radix) : radix_(radix) {}
+  std::int64_t next() {
+    const std::int64_t k = wrapMul(q_ * VL + i_, j_);
+    if (++i_ == VL) {
+      i_ = 0;
+      if (++j_ == radix_) {
+        j_ = 1;
+        ++q_;
+      }
+    }
+    return k;
+  }
+  __m256d vector() {
+    const double a = static_cast<double>(next()), b = static_cast<double>(next());
+    const double c = static_cast<double>(next()), d = static_cast<double>(next());
+    return _mm256_mul_pd(_mm256_setr_pd(a, b, c, d), _mm256_set1_pd(8.0));
+  }
+  void scalar(std::int64_t (&k)[4]) {
+    for (int n = 0; n < 4; ++n) k[n] = next();
+  }
+
+ private:
+  std::int64_t radix_;
+  std::int64_t q_ = 0, j_ = 1, i_ = 0;
+};
+
 // Split table: conj w(j, 2n) for j = 1 ... h rounded up to even (h = n / 2), then zeros up to
 // h rounded up to VL values.
 template <long VL, typename T>
@@ -60,9 +91,16 @@ void writeRowBlock(const RowLayout& lay, T* out) {
   if (lay.rowEnd == lay.rowStart) return;
   const std::int64_t r = lay.radix;
   const ValueWriter<T, false> writer(wrapMul(lay.length, r));
-  for (std::int64_t q = 0; q < lay.groups; ++q) {
-    for (std::int64_t j = 1; j < r; ++j) {
-      out = writer.write(out, VL, Progression(wrapMul(q * VL, j), j));
+  if constexpr (VL < 4) {
+    if (lay.groups > 0) {
+      out = writer.write(out, wrapMul(lay.groups * VL, r - 1), GroupIndices<VL>(r));
+    }
+  } else {
+    // One vector block per (q, j): the lanes form the progression q*VL*j, step j.
+    for (std::int64_t q = 0; q < lay.groups; ++q) {
+      for (std::int64_t j = 1; j < r; ++j) {
+        out = writer.write(out, VL, Progression(wrapMul(q * VL, j), j));
+      }
     }
   }
   const std::int64_t padding = lay.rowWidth - (r - lay.firstJ);
