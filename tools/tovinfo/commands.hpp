@@ -9,5 +9,6 @@ namespace tovinfo {
 constexpr int kExitUsage = 2;
 
 int runMachine(std::span<char* const> args);
+int runTwiddle(std::span<char* const> args);
 
 }  // namespace tovinfo

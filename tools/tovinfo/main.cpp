@@ -15,9 +15,10 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"machine", tovinfo::runMachine, "instruction-set level and a configuration built from it"},
+    {"twiddle", tovinfo::runTwiddle, "a column or row twiddle table, one value a line"},
 };
 
-constexpr const char* kUsage = "usage: tovinfo [machine] [--help]\n";
+constexpr const char* kUsage = "usage: tovinfo [machine | twiddle ...] [--help]\n";
 
 void printHelp() {
   std::fputs(kUsage, stdout);
