@@ -36,8 +36,8 @@ class ColTable : public testing::TestWithParam<Elem> {
  protected:
   void SetUp() override {
     if (!tov::test::cpuRuns(GetParam())) {
-      GTEST_SKIP() << "processor lacks the instruction set of the " << elemName(GetParam())
-                   << " writer";
+      GTEST_SKIP() << "processor (or compiler) lacks the instruction set of the "
+                   << elemName(GetParam()) << " writer";
     }
   }
 };

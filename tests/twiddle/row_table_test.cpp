@@ -80,8 +80,8 @@ class RowTable : public testing::TestWithParam<Instance> {
  protected:
   void SetUp() override {
     if (!tov::test::cpuRuns(GetParam().e)) {
-      GTEST_SKIP() << "processor lacks the instruction set of the " << elemName(GetParam().e)
-                   << " writer";
+      GTEST_SKIP() << "processor (or compiler) lacks the instruction set of the "
+                   << elemName(GetParam().e) << " writer";
     }
   }
 };
