@@ -231,15 +231,18 @@ class ValueWriter {
   T* write(T* out, std::int64_t count, Gen&& gen) const {
     constexpr bool dbl = kDoubleGradeFor<T>;
     if (vector_) {
-      // Two batches per step give the scheduler independent work across the long division
-      // and polynomial latency chains.
-      for (; count >= 8; count -= 8, out += 16) {
-        const __m256d u0 = gen.vector();
-        const __m256d u1 = gen.vector();
-        const Batch b0 = twidBatch<dbl, kConjugate>(u0, modulus_);
-        const Batch b1 = twidBatch<dbl, kConjugate>(u1, modulus_);
-        Store<T>::put(out, b0);
-        Store<T>::put(out + 8, b1);
+      // In the single grade, two batches per step give the scheduler independent work across
+      // the division latency; the double grade needs every register for one batch (measured
+      // on AMD Zen: about 6% faster and 3% slower respectively).
+      if constexpr (!dbl) {
+        for (; count >= 8; count -= 8, out += 16) {
+          const __m256d u0 = gen.vector();
+          const __m256d u1 = gen.vector();
+          const Batch b0 = twidBatch<dbl, kConjugate>(u0, modulus_);
+          const Batch b1 = twidBatch<dbl, kConjugate>(u1, modulus_);
+          Store<T>::put(out, b0);
+          Store<T>::put(out + 8, b1);
+        }
       }
       for (; count >= 4; count -= 4, out += 8) {
         Store<T>::put(out, twidBatch<dbl, kConjugate>(gen.vector(), modulus_));
