@@ -319,7 +319,7 @@ class Progression {
 // integers in the other.
 class StageIndices {
  public:
-  StageIndices(std::int64_t r) : width_(r - 1) {
+  explicit StageIndices(std::int64_t r) : width_(r - 1) {
     // Positions 0 to 3: j = 1 + p / width, m = 1 + p % width.
     alignas(32) double j[4], m[4];
     for (std::int64_t p = 0; p < 4; ++p) {
