@@ -27,7 +27,7 @@ inline constexpr double kSingleSin[7] = {
 struct DoubleGradeLane {
   double c[8];
   double tail;    // added times z (cosine lane) or times 1 (sine lane)
-  double slope0;  // slope0 + slope1*z: the lane's derivative with respect to t (over t for cos)
+  double slope0;  // slope0 + slope1*z: the lane's derivative in t (divided by t for cos)
   double slope1;
 };
 

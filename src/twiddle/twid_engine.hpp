@@ -178,7 +178,7 @@ inline Batch twidBatchExact(const std::int64_t (&k)[4], const std::int64_t (&n)[
 }
 
 // Conversion and interleaved store of a batch: Store<T>::put writes four complex values
-// (eight elements of T). The _Float16 specialization lives in the AVX-512 FP16 file.
+// (eight elements of T). The _Float16 store lives in the AVX-512 FP16 file.
 template <typename T>
 struct Store;
 
@@ -233,7 +233,7 @@ class ValueWriter {
     if (vector_) {
       // In the single grade, two batches per step give the scheduler independent work across
       // the division latency; the double grade needs every register for one batch (measured
-      // on AMD Zen: about 6% faster and 3% slower respectively).
+      // on AMD Zen: the single grade about 6% faster, the double grade 3% slower).
       if constexpr (!dbl) {
         for (; count >= 8; count -= 8, out += 16) {
           const __m256d u0 = gen.vector();
