@@ -30,9 +30,9 @@ void evaluate(const long* k, const long* n, long count, double* re, double* im) 
                          static_cast<double>(8 * ks[2]), static_cast<double>(8 * ks[3]));
       const __m256d nd = _mm256_setr_pd(static_cast<double>(ns[0]), static_cast<double>(ns[1]),
                                         static_cast<double>(ns[2]), static_cast<double>(ns[3]));
-      b = twidBatch<kDouble, kConjugate>(kd, makeModulus(nd));  // kd holds 8k
+      b = twidValue<kDouble, kConjugate>(kd, makeModulus(nd));  // kd holds 8k
     } else {
-      b = twidBatchExact<kDouble, kConjugate>(ks, ns);
+      b = twidValueExact<kDouble, kConjugate>(ks, ns);
     }
     alignas(32) double r[4], m[4];
     _mm256_store_pd(r, b.re);

@@ -141,10 +141,11 @@ inline Batch octantValue(__m256d ud, __m256d nd, __m256d h, __m256d q) {
   return {_mm256_blendv_pd(cosine, sine, q), _mm256_blendv_pd(sine, cosine, q)};
 }
 
-// Octant reduction on exact doubles (k < N < kVectorLimit), given u = 8k: u > 7N: u -= 8N;
+// twidValue for four (k, N) pairs at once, each lane exactly as the scalar evaluation. The
+// octant reduction on exact doubles (k < N < kVectorLimit), given u = 8k: u > 7N: u -= 8N;
 // u > 3N: u -= 4N, h = 1; u > N: u -= 2N, q = 1. Leaves -N < u <= N.
 template <bool kDoubleGrade, bool kConjugate>
-inline Batch twidBatch(__m256d u, const Modulus& m) {
+inline Batch twidValue(__m256d u, const Modulus& m) {
   const __m256d wrap = _mm256_cmp_pd(u, m.n7, _CMP_GT_OQ);
   u = _mm256_sub_pd(u, _mm256_and_pd(wrap, m.n8));
   const __m256d h = _mm256_cmp_pd(u, m.n3, _CMP_GT_OQ);
@@ -157,7 +158,7 @@ inline Batch twidBatch(__m256d u, const Modulus& m) {
 // The same reduction in 64-bit integers for any (k, N), one lane at a time. Wrapping unsigned
 // arithmetic keeps plans outside the format free of undefined behaviour.
 template <bool kDoubleGrade, bool kConjugate>
-inline Batch twidBatchExact(const std::int64_t (&k)[4], const std::int64_t (&n)[4]) {
+inline Batch twidValueExact(const std::int64_t (&k)[4], const std::int64_t (&n)[4]) {
   alignas(32) double ud[4], nd[4], h[4], q[4];
   const double allOnes = __builtin_bit_cast(double, ~std::uint64_t{0});
   for (int i = 0; i < 4; ++i) {
@@ -238,17 +239,17 @@ class ValueWriter {
         for (; count >= 8; count -= 8, out += 16) {
           const __m256d u0 = gen.vector();
           const __m256d u1 = gen.vector();
-          const Batch b0 = twidBatch<dbl, kConjugate>(u0, modulus_);
-          const Batch b1 = twidBatch<dbl, kConjugate>(u1, modulus_);
+          const Batch b0 = twidValue<dbl, kConjugate>(u0, modulus_);
+          const Batch b1 = twidValue<dbl, kConjugate>(u1, modulus_);
           Store<T>::put(out, b0);
           Store<T>::put(out + 8, b1);
         }
       }
       for (; count >= 4; count -= 4, out += 8) {
-        Store<T>::put(out, twidBatch<dbl, kConjugate>(gen.vector(), modulus_));
+        Store<T>::put(out, twidValue<dbl, kConjugate>(gen.vector(), modulus_));
       }
       if (count > 0) {
-        putPartial(out, twidBatch<dbl, kConjugate>(gen.vector(), modulus_), count);
+        putPartial(out, twidValue<dbl, kConjugate>(gen.vector(), modulus_), count);
         out += 2 * count;
       }
       return out;
@@ -257,7 +258,7 @@ class ValueWriter {
     for (; count > 0; count -= 4) {
       std::int64_t ks[4];
       gen.scalar(ks);
-      const Batch b = twidBatchExact<dbl, kConjugate>(ks, ns);
+      const Batch b = twidValueExact<dbl, kConjugate>(ks, ns);
       if (count >= 4) {
         Store<T>::put(out, b);
         out += 8;
