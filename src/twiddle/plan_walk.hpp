@@ -6,9 +6,9 @@
 namespace tov::fft::detail {
 
 // Walks `count` factor entries from *cursor exactly as writeTwidStages does and returns the
-// number of complex values it would write (wrapping in 64 bits for plans outside the format).
+// number of complex values it writes, saturated at INT64_MAX for plans outside the format.
 // Advances *cursor by `count` words and *length through the stages; nothing happens when
 // count < 1.
-std::uint64_t countStageValues(int count, int const** cursor, std::int64_t* length);
+std::int64_t countStageValues(int count, int const** cursor, std::int64_t* length);
 
 }  // namespace tov::fft::detail

@@ -80,7 +80,8 @@ template <long VL, typename T>
 void writeSplitTable(std::int64_t length, T* table) {
   if (length < 2) return;
   const std::int64_t h = length / 2;
-  T* end = ValueWriter<T, true>(2 * length).write(table, h + (h & 1), Progression(1, 1));
+  T* end =
+      ValueWriter<T, true>(wrapAdd(length, length)).write(table, h + (h & 1), Progression(1, 1));
   fillZero(end, table + splitTableSize(VL, length));
 }
 
@@ -120,7 +121,7 @@ void writeChirpBlocks(const RowLayout& lay, T* table) {
   T* const b = table + lay.filterStart;
   const std::int64_t filterValues = (lay.end - lay.filterStart) / 2;
   T* aEnd = a;
-  if (n > 0) aEnd = ValueWriter<T, false>(2 * n).write(a, n, SquareIndices(2 * n));
+  if (n > 0) aEnd = ValueWriter<T, false>(wrapAdd(n, n)).write(a, n, SquareIndices(wrapAdd(n, n)));
   fillZero(aEnd, table + lay.end);
   if (n <= 0 || filterValues <= 0) return;
   const T divisor = static_cast<T>(m);

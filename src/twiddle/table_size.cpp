@@ -1,5 +1,6 @@
 // Sizes of the twiddle tables, computed by the same walk over the plan as the writers.
 #include <cstdint>
+#include <limits>
 
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/plan_walk.hpp"
@@ -9,38 +10,26 @@ namespace tov::fft {
 
 namespace detail {
 
-std::uint64_t countStageValues(int count, int const** cursor, std::int64_t* length) {
-  if (count < 1) return 0;
-  int const* const entries = *cursor;
-  std::uint64_t l = static_cast<std::uint64_t>(*length);
-  std::uint64_t values = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::int64_t word = entries[i];
-    std::int64_t radix = word;
-    std::int64_t stages = 1;
-    if (static_cast<std::uint64_t>(word) >= 65536u) {
-      radix = word >> 16;
-      stages = word & 0xFFFF;
-    }
-    if (radix == 1 || l == 0) continue;
-    for (std::int64_t s = 0; s < stages; ++s) {
-      if (static_cast<std::int64_t>(l) >= 2 && radix >= 2) {
-        values += (l - 1) * static_cast<std::uint64_t>(radix - 1);
-      }
-      l *= static_cast<std::uint64_t>(radix);
-    }
-  }
-  *cursor = entries + count;
-  *length = static_cast<std::int64_t>(l);
-  return values;
-}
-
 namespace {
 
-// x rounded up to a multiple of v (v > 0), wrapping like the rest of the plan arithmetic.
+// Sizes saturate at kHuge instead of wrapping: for plans whose counts overflow 64 bits (outside
+// the format) the reported size stays an upper bound of what the writers store, and no caller
+// can provide such an array.
+constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+
+std::int64_t satAdd(std::int64_t a, std::int64_t b) {
+  std::int64_t r;
+  return __builtin_add_overflow(a, b, &r) ? kHuge : r;
+}
+
+std::int64_t satMul(std::int64_t a, std::int64_t b) {
+  std::int64_t r;
+  return __builtin_mul_overflow(a, b, &r) ? kHuge : r;
+}
+
+// x >= 0 rounded up to a multiple of v > 0.
 std::int64_t roundUp(std::int64_t x, std::int64_t v) {
-  const std::uint64_t uv = static_cast<std::uint64_t>(v);
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(x) + uv - 1) / uv * uv);
+  return x > kHuge - v ? kHuge : (x + v - 1) / v * v;
 }
 
 std::int64_t wrapMul(std::int64_t a, std::int64_t b) {
@@ -60,6 +49,31 @@ std::int64_t rowWidth(std::int64_t r, std::int64_t vl) {
 
 }  // namespace
 
+std::int64_t countStageValues(int count, int const** cursor, std::int64_t* length) {
+  if (count < 1) return 0;
+  int const* const entries = *cursor;
+  // The running length wraps exactly as in the writers; the count saturates.
+  std::int64_t l = *length;
+  std::int64_t values = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::int64_t word = entries[i];
+    std::int64_t radix = word;
+    std::int64_t stages = 1;
+    if (static_cast<std::uint64_t>(word) >= 65536u) {
+      radix = word >> 16;
+      stages = word & 0xFFFF;
+    }
+    if (radix == 1 || l == 0) continue;
+    for (std::int64_t s = 0; s < stages; ++s) {
+      if (l >= 2 && radix >= 2) values = satAdd(values, satMul(l - 1, radix - 1));
+      l = wrapMul(l, radix);
+    }
+  }
+  *cursor = entries + count;
+  *length = l;
+  return values;
+}
+
 RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
   RowLayout lay{};
   const int s = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu);
@@ -67,7 +81,7 @@ RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
   // Word 1 is read only when some section depends on it.
   std::int64_t l = s >= 2 || lay.chirp ? plan[1] : 0;
   int const* cursor = plan + 2;
-  lay.stageElems = static_cast<std::int64_t>(2 * countStageValues(s - 2, &cursor, &l));
+  lay.stageElems = satMul(2, countStageValues(s - 2, &cursor, &l));
   lay.length = l;
   lay.radix = s >= 2 ? *cursor : 1;
   lay.rowStart = roundUp(lay.stageElems, 2 * vl);
@@ -80,8 +94,8 @@ RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
     lay.rowWidth = rowWidth(lay.radix, vl);
     lay.firstJ = lay.radix % vl == 1 ? 1 : 0;
     const std::int64_t values =
-        wrapMul(lay.groups * vl, lay.radix - 1) + wrapMul(lay.rows, lay.rowWidth);
-    lay.rowEnd = lay.rowStart + 2 * values;
+        satAdd(satMul(lay.groups * vl, lay.radix - 1), satMul(lay.rows, lay.rowWidth));
+    lay.rowEnd = satAdd(lay.rowStart, satMul(2, values));
   }
   lay.end = lay.rowEnd;
   if (lay.chirp) {
@@ -89,14 +103,14 @@ RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
     lay.points = length > 0 ? length : 0;
     lay.convolution = m > 0 ? m : 0;
     lay.chirpStart = roundUp(lay.rowEnd, 2 * vl);
-    lay.filterStart = lay.chirpStart + 2 * roundUp(lay.points, vl);
-    lay.end = lay.filterStart + 2 * roundUp(lay.convolution, vl);
+    lay.filterStart = satAdd(lay.chirpStart, satMul(2, roundUp(lay.points, vl)));
+    lay.end = satAdd(lay.filterStart, satMul(2, roundUp(lay.convolution, vl)));
   }
   return lay;
 }
 
 std::int64_t splitTableSize(std::int64_t vl, std::int64_t length) {
-  return length < 2 ? 0 : 2 * roundUp(length / 2, vl);
+  return length < 2 ? 0 : satMul(2, roundUp(length / 2, vl));
 }
 
 }  // namespace detail
@@ -117,7 +131,7 @@ long getColTwidTableSize(int const* plan) {
   if (count < 1) return 0;
   int const* cursor = plan + 2;
   std::int64_t length = plan[1];
-  return static_cast<long>(2 * detail::countStageValues(count, &cursor, &length));
+  return detail::satMul(2, detail::countStageValues(count, &cursor, &length));
 }
 
 }  // namespace tov::fft
