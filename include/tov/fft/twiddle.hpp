@@ -21,6 +21,9 @@ namespace tov::fft {
 // Writes the column table of `plan`: for each stage of radix r entered with running length
 // L >= 2, the values w(j*m, L*r) for j = 1 ... L-1 (outer) and m = 1 ... r-1 (inner), complex
 // values interleaved, real part first. The array must hold getColTwidTableSize(plan) elements.
+// The writers are explicit specializations rather than instances of one definition: each is
+// defined in the file built for its instruction set, and _Float16 can only be named where the
+// compiler knows the type (clang 14 only with AVX-512 FP16 enabled).
 template <typename T>
 void writeColTwidTable(int const* plan, T* table);
 
