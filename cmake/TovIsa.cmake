@@ -4,6 +4,15 @@
 set(TOV_AVX2_FLAGS -mavx2 -mfma)
 set(TOV_AVX512FP16_FLAGS -mavx2 -mfma -mavx512f -mavx512dq -mavx512vl -mavx512bw -mavx512fp16)
 
+# tov_isa_sources(TOV_AVX2_FLAGS a.cpp b.cpp): compile these sources of tov_core_obj with the
+# flags. Source properties are scoped to the directory that creates the target, so they are set
+# there (TARGET_DIRECTORY), whichever subdirectory lists the sources.
 function(tov_isa_sources flags_var)
-  set_property(SOURCE ${ARGN} APPEND PROPERTY COMPILE_OPTIONS ${${flags_var}})
+  set(files "")
+  foreach(file IN LISTS ARGN)
+    get_filename_component(file ${file} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND files ${file})
+  endforeach()
+  set_property(SOURCE ${files} TARGET_DIRECTORY tov_core_obj APPEND PROPERTY COMPILE_OPTIONS
+                                                                         ${${flags_var}})
 endfunction()

@@ -10,5 +10,6 @@ constexpr int kExitUsage = 2;
 
 int runMachine(std::span<char* const> args);
 int runDims(std::span<char* const> args);
+int runTwiddle(std::span<char* const> args);
 
 }  // namespace tovinfo

@@ -17,9 +17,10 @@ constexpr Command kCommands[] = {
     {"machine", tovinfo::runMachine,
      "instruction-set level, CPUs, cores, dies, packages, data caches"},
     {"dims", tovinfo::runDims, "canonical records and buffer sizes of an FFT problem"},
+    {"twiddle", tovinfo::runTwiddle, "a column or row twiddle table, one value a line"},
 };
 
-constexpr const char* kUsage = "usage: tovinfo [machine | dims ...] [--help]\n";
+constexpr const char* kUsage = "usage: tovinfo [machine | dims ... | twiddle ...] [--help]\n";
 
 void printHelp() {
   std::fputs(kUsage, stdout);

@@ -1,0 +1,137 @@
+// Sizes of the twiddle tables, computed by the same walk over the plan as the writers.
+#include <cstdint>
+#include <limits>
+
+#include "tov/fft/twiddle.hpp"
+#include "twiddle/plan_walk.hpp"
+#include "twiddle/row_layout.hpp"
+
+namespace tov::fft {
+
+namespace detail {
+
+namespace {
+
+// Sizes saturate at kHuge instead of wrapping: for plans whose counts overflow 64 bits (outside
+// the format) the reported size stays an upper bound of what the writers store, and no caller
+// can provide such an array.
+constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+
+std::int64_t satAdd(std::int64_t a, std::int64_t b) {
+  std::int64_t r;
+  return __builtin_add_overflow(a, b, &r) ? kHuge : r;
+}
+
+std::int64_t satMul(std::int64_t a, std::int64_t b) {
+  std::int64_t r;
+  return __builtin_mul_overflow(a, b, &r) ? kHuge : r;
+}
+
+// x >= 0 rounded up to a multiple of v > 0.
+std::int64_t roundUp(std::int64_t x, std::int64_t v) {
+  return x > kHuge - v ? kHuge : (x + v - 1) / v * v;
+}
+
+std::int64_t wrapMul(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
+}
+
+// W(r): r - 1 when r mod VL = 1, otherwise the padded width P(r), the smallest m >= r that is a
+// power of two or a multiple of VL. VL is a power of two, so below VL that is the next power
+// of two and from VL on the next multiple of VL.
+std::int64_t rowWidth(std::int64_t r, std::int64_t vl) {
+  if (r % vl == 1) return r - 1;
+  if (r >= vl) return roundUp(r, vl);
+  std::int64_t p = 1;
+  while (p < r) p *= 2;
+  return p;
+}
+
+}  // namespace
+
+std::int64_t countStageValues(int count, int const** cursor, std::int64_t* length) {
+  if (count < 1) return 0;
+  int const* const entries = *cursor;
+  // The running length wraps exactly as in the writers; the count saturates.
+  std::int64_t l = *length;
+  std::int64_t values = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::int64_t word = entries[i];
+    std::int64_t radix = word;
+    std::int64_t stages = 1;
+    if (static_cast<std::uint64_t>(word) >= 65536u) {
+      radix = word >> 16;
+      stages = word & 0xFFFF;
+    }
+    if (radix == 1 || l == 0) continue;
+    for (std::int64_t s = 0; s < stages; ++s) {
+      if (l >= 2 && radix >= 2) values = satAdd(values, satMul(l - 1, radix - 1));
+      l = wrapMul(l, radix);
+    }
+  }
+  *cursor = entries + count;
+  *length = l;
+  return values;
+}
+
+RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
+  RowLayout lay{};
+  const int s = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu);
+  lay.chirp = plan[0] > 255;
+  // Word 1 is read only when some section depends on it.
+  std::int64_t l = s >= 2 || lay.chirp ? plan[1] : 0;
+  int const* cursor = plan + 2;
+  lay.stageElems = satMul(2, countStageValues(s - 2, &cursor, &l));
+  lay.length = l;
+  lay.radix = s >= 2 ? *cursor : 1;
+  lay.rowStart = roundUp(lay.stageElems, 2 * vl);
+  lay.rowEnd = lay.rowStart;
+  // Radix 1 writes no row block; a radix or length below that lies outside the format and
+  // writes none either.
+  if (lay.radix >= 2 && l >= 1) {
+    lay.groups = l / vl;
+    lay.rows = l - lay.groups * vl;
+    lay.rowWidth = rowWidth(lay.radix, vl);
+    lay.firstJ = lay.radix % vl == 1 ? 1 : 0;
+    const std::int64_t values =
+        satAdd(satMul(lay.groups * vl, lay.radix - 1), satMul(lay.rows, lay.rowWidth));
+    lay.rowEnd = satAdd(lay.rowStart, satMul(2, values));
+  }
+  lay.end = lay.rowEnd;
+  if (lay.chirp) {
+    const std::int64_t m = wrapMul(l, lay.radix);
+    lay.points = length > 0 ? length : 0;
+    lay.convolution = m > 0 ? m : 0;
+    lay.chirpStart = roundUp(lay.rowEnd, 2 * vl);
+    lay.filterStart = satAdd(lay.chirpStart, satMul(2, roundUp(lay.points, vl)));
+    lay.end = satAdd(lay.filterStart, satMul(2, roundUp(lay.convolution, vl)));
+  }
+  return lay;
+}
+
+std::int64_t splitTableSize(std::int64_t vl, std::int64_t length) {
+  return length < 2 ? 0 : satMul(2, roundUp(length / 2, vl));
+}
+
+}  // namespace detail
+
+template <long VL>
+long getRowTwidTableSize(bool rc, long length, int const* plan) {
+  if (rc) return detail::splitTableSize(VL, length);
+  return detail::planRowLayout(VL, length, plan).end;
+}
+
+template long getRowTwidTableSize<2>(bool, long, int const*);
+template long getRowTwidTableSize<4>(bool, long, int const*);
+template long getRowTwidTableSize<8>(bool, long, int const*);
+template long getRowTwidTableSize<16>(bool, long, int const*);
+
+long getColTwidTableSize(int const* plan) {
+  const int count = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu) - 1;
+  if (count < 1) return 0;
+  int const* cursor = plan + 2;
+  std::int64_t length = plan[1];
+  return detail::satMul(2, detail::countStageValues(count, &cursor, &length));
+}
+
+}  // namespace tov::fft

@@ -1,0 +1,85 @@
+// Disassembles the built library and checks that wide registers appear only where they may:
+// ymm/zmm anywhere only in the twiddle writers, AVX-512 registers (zmm, opmasks, x/ymm16-31)
+// only in the _Float16 writers. A processor with every extension never catches such a leak by
+// running the code, so the check reads the instructions instead.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace {
+
+bool contains(std::string_view s, std::string_view part) {
+  return s.find(part) != std::string_view::npos;
+}
+
+bool usesAvx512Register(std::string_view insn) {
+  if (contains(insn, "%zmm")) return true;
+  for (std::size_t at = insn.find("%k"); at != std::string_view::npos;
+       at = insn.find("%k", at + 1)) {
+    if (at + 2 < insn.size() && insn[at + 2] >= '0' && insn[at + 2] <= '7') return true;
+  }
+  for (std::string_view reg : {"%xmm", "%ymm"}) {
+    for (std::size_t at = insn.find(reg); at != std::string_view::npos;
+         at = insn.find(reg, at + 1)) {
+      const std::size_t d = at + reg.size();
+      if (d + 1 < insn.size() && insn[d] >= '1' && insn[d] <= '3' && insn[d + 1] >= '0' &&
+          insn[d + 1] <= '9') {
+        const int number = (insn[d] - '0') * 10 + (insn[d + 1] - '0');
+        if (number >= 16) return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool isFp16Function(std::string_view name) {
+  return contains(name, "tov::fft::detail::avx512fp16::") ||
+         contains(name, "tov::fft::writeColTwidTable<_Float16>") ||
+         contains(name, "tov::fft::writeRowTwidTable<16l, _Float16>");
+}
+
+bool isTwiddleWriter(std::string_view name) {
+  return isFp16Function(name) || contains(name, "tov::fft::detail::avx2::") ||
+         contains(name, "tov::fft::writeColTwidTable<") ||
+         contains(name, "tov::fft::writeRowTwidTable<");
+}
+
+TEST(IsaIsolation, WideRegistersOnlyInTheTwiddleWriters) {
+  const std::string command =
+      std::string("objdump -d -C --no-show-raw-insn '") + TOV_CORE_LIBRARY + "' 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  ASSERT_TRUE(pipe) << "cannot run objdump";
+  std::string function;
+  char buffer[4096];
+  long instructions = 0, wide = 0, fp16Wide = 0;
+  while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+    const std::string_view line(buffer);
+    // "0000000000012340 <name>:" opens a function.
+    if (!line.empty() && line[0] != ' ' && contains(line, ">:")) {
+      const std::size_t open = line.find('<');
+      const std::size_t close = line.rfind(">:");
+      if (open != std::string_view::npos && close > open) {
+        function = std::string(line.substr(open + 1, close - open - 1));
+      }
+      continue;
+    }
+    if (line.empty() || line[0] != ' ') continue;
+    ++instructions;
+    if (usesAvx512Register(line)) {
+      ++fp16Wide;
+      EXPECT_TRUE(isFp16Function(function)) << "AVX-512 register in " << function << ": " << line;
+    } else if (contains(line, "%ymm")) {
+      ++wide;
+      EXPECT_TRUE(isTwiddleWriter(function)) << "ymm register in " << function << ": " << line;
+    }
+    if (HasFailure()) break;
+  }
+  // The disassembly was read and the writers really are vectorised.
+  EXPECT_GT(instructions, 1000);
+  EXPECT_GT(wide, 100);
+}
+
+}  // namespace

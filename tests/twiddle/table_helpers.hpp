@@ -1,0 +1,77 @@
+// Calling the column writers for an element type chosen at run time, into sentinel-filled
+// arrays with a guard region behind the documented size.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "support/twid_oracle.hpp"
+#include "tov/fft/twiddle.hpp"
+#include "twiddle/cpu.hpp"
+
+namespace tov::test {
+
+inline constexpr unsigned char kSentinel = 0xA5;
+inline constexpr long kGuardElems = 64;
+
+// False for _Float16 also when this compiler cannot name the type in baseline code (clang 14).
+inline bool cpuRuns(Elem e) {
+#if !defined(__FLT16_MAX__)
+  if (e == Elem::f16) return false;
+#endif
+  return e == Elem::f16 ? cpuHasAvx512Fp16() : cpuHasAvx2();
+}
+
+inline const char* elemName(Elem e) {
+  return e == Elem::f16 ? "_Float16" : e == Elem::f32 ? "float" : "double";
+}
+
+inline void callColWriter(const int* plan, Elem e, void* table) {
+  switch (e) {
+    case Elem::f32: fft::writeColTwidTable<float>(plan, static_cast<float*>(table)); break;
+    case Elem::f64: fft::writeColTwidTable<double>(plan, static_cast<double*>(table)); break;
+    case Elem::f16:
+#if defined(__FLT16_MAX__)
+      fft::writeColTwidTable<_Float16>(plan, static_cast<_Float16*>(table));
+#endif
+      break;
+  }
+}
+
+// An array of `elems` elements plus the guard, every byte kSentinel.
+struct SentinelTable {
+  SentinelTable(long elems, Elem elem)
+      : e(elem),
+        size(elems),
+        bytes(static_cast<std::size_t>((elems + kGuardElems) * 8), kSentinel) {}
+  void* data() { return bytes.data(); }
+  std::uint64_t at(long i) const { return readBits(bytes.data(), i, e); }
+  // Index of the first element from `from` on (guard included) that still holds the sentinel,
+  // or -1; and of the first element at or after `size` that does not.
+  bool guardIntact() const {
+    for (std::size_t b = static_cast<std::size_t>(size * elemBytes(e)); b < bytes.size(); ++b) {
+      if (bytes[b] != kSentinel) return false;
+    }
+    return true;
+  }
+  Elem e;
+  long size;
+  std::vector<unsigned char> bytes;
+};
+
+// Compares a written table with the expected bits; returns the number of differing elements
+// and reports the first few.
+inline long countMismatches(const SentinelTable& t, const std::vector<std::uint64_t>& want,
+                            const char* what) {
+  long bad = 0;
+  for (long i = 0; i < static_cast<long>(want.size()); ++i) {
+    if (t.at(i) != want[static_cast<std::size_t>(i)] && ++bad <= 3) {
+      ADD_FAILURE() << what << " (" << elemName(t.e) << "): element " << i << " is 0x" << std::hex
+                    << t.at(i) << ", want 0x" << want[static_cast<std::size_t>(i)] << std::dec;
+    }
+  }
+  return bad;
+}
+
+}  // namespace tov::test
