@@ -1,8 +1,13 @@
-// tovinfo twiddle: writes a column or row twiddle table and prints it, one complex value a line.
+// tovinfo twiddle: writes a column or row twiddle table and prints it, one complex value a line
+// with the bits of each part, or writes the raw elements to a file.
 #include "tov/fft/twiddle.hpp"
 
+#include <bit>
 #include <charconv>
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -12,153 +17,287 @@
 #include "tov/config.hpp"
 
 namespace tovinfo {
-
 namespace {
 
-constexpr const char* kTwiddleUsage =
-    "usage: tovinfo twiddle col TYPE WORD...\n"
-    "       tovinfo twiddle row VL TYPE LENGTH [WORD...]\n"
-    "TYPE is float, double or half; WORD... is the twiddle plan (decimal or 0x hexadecimal).\n"
-    "A row table without plan words is the split table of LENGTH. Row instances: 2 double,\n"
-    "4 float, 4 double, 8 float, 16 half.\n";
+constexpr const char* kUsage =
+    "usage: tovinfo twiddle col TYPE PLAN... [--output FILE]\n"
+    "       tovinfo twiddle row VL TYPE (--split LENGTH | PLAN... [--chirp LENGTH]) [--output "
+    "FILE]\n";
 
-int usageError(const char* what, const char* arg) {
-  std::fprintf(stderr, "tovinfo twiddle: %s '%s'; see tovinfo twiddle --help\n", what, arg);
+constexpr const char* kHelp =
+    "\nWrites a twiddle table with the library and prints its size and its values, one complex\n"
+    "value a line: index, real part, imaginary part, and the bits of both parts in hex.\n"
+    "  TYPE            float, double or half\n"
+    "  VL              vector length of a row table: 2 (double), 4 (float, double), 8 (float),\n"
+    "                  16 (half)\n"
+    "  PLAN            the first factor, then one entry per stage, in stage order: a radix r, or\n"
+    "                  r^c for c stages of radix r packed into one plan word (e.g. 4 4 2, 2 2^3).\n"
+    "                  A row table's last entry, the row stage, is a plain radix.\n"
+    "  --split LENGTH  the real-to-complex split table for LENGTH (no plan)\n"
+    "  --chirp LENGTH  add the Bluestein chirp blocks for LENGTH points; the plan's length M\n"
+    "                  must be at least 2 * LENGTH - 1\n"
+    "  --output FILE   write the raw elements (this machine's byte order) to FILE instead\n"
+    "example: tovinfo twiddle row 4 float 4 4 --chirp 3\n";
+
+// Tables above this many elements are refused rather than allocated (2 GiB of doubles).
+constexpr long kMaxElements = long{1} << 28;
+
+int usageError(const char* what, std::string_view arg) {
+  std::fprintf(stderr, "tovinfo twiddle: %s '%.*s' (see tovinfo twiddle --help)\n", what,
+               static_cast<int>(arg.size()), arg.data());
   return kExitUsage;
 }
 
-// A whole argument as a signed integer, decimal or with a 0x prefix.
-bool parseLong(std::string_view text, long& value) {
-  const bool negative = !text.empty() && text.front() == '-';
-  std::string_view digits = negative ? text.substr(1) : text;
-  int base = 10;
-  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-    digits.remove_prefix(2);
-    base = 16;
+// A whole argument as a decimal integer in [low, high].
+bool parseInt(std::string_view text, long low, long high, long& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && stop == end && !text.empty() && value >= low && value <= high;
+}
+
+enum class Type { f32, f64, f16 };
+
+struct Request {
+  bool row = false;
+  long vl = 0;
+  Type type = Type::f32;
+  std::string_view typeName;
+  bool split = false;
+  long length = 0;  // split or chirp length
+  bool chirp = false;
+  std::vector<int> plan;  // words: count and flag, first factor, entries
+  std::string planText;
+  long planLength = 0;  // the first factor times every radix: M of the chirp blocks
+  const char* output = nullptr;
+};
+
+// Parses the plan arguments into plan words. Refuses what lies outside the plan format: a
+// negative first factor, radices below 1, counts above 65535, more than 255 factors, and lengths
+// beyond the table limit.
+int parsePlan(std::span<std::string_view const> words, Request& request) {
+  std::vector<int>& plan = request.plan;
+  plan.assign(2, 0);
+  long first = 0;
+  if (!parseInt(words[0], 0, kMaxElements, first)) {
+    return usageError("bad first factor (0 or more)", words[0]);
   }
-  unsigned long magnitude = 0;
-  const auto [end, ec] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-  if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty()) return false;
-  // Plan words are 32-bit patterns: 0x80000000 and above read as negative words.
-  if (magnitude > 0xFFFFFFFFul) return false;
-  value = negative ? -static_cast<long>(magnitude) : static_cast<long>(magnitude);
-  return true;
-}
-
-std::string number(double x) {
-  char buffer[40];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
-}
-std::string number(float x) {
-  char buffer[40];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
-}
-
-template <typename T>
-void printTable(const std::vector<T>& table) {
-  std::printf("%zu elements\n", table.size());
-  for (std::size_t i = 0; i + 1 < table.size(); i += 2) {
-    if constexpr (sizeof(T) == 2) {
-      std::printf("%6zu  %s  %s\n", i / 2, number(static_cast<float>(table[i])).c_str(),
-                  number(static_cast<float>(table[i + 1])).c_str());
-    } else {
-      std::printf("%6zu  %s  %s\n", i / 2, number(table[i]).c_str(), number(table[i + 1]).c_str());
+  plan[1] = static_cast<int>(first);
+  request.planText = std::string(words[0]);
+  long length = first;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string_view entry = words[i];
+    const std::size_t caret = entry.find('^');
+    long radix = 0, count = 1;
+    const bool packed = caret != std::string_view::npos;
+    if (!parseInt(entry.substr(0, caret), 1, packed ? 32767 : 65535, radix) ||
+        (packed && !parseInt(entry.substr(caret + 1), 0, 65535, count))) {
+      return usageError("bad plan entry (radix r, 1 to 65535, or r^c)", entry);
     }
+    if (packed && request.row && i + 1 == words.size()) {
+      return usageError("the row stage must be a plain radix, not", entry);
+    }
+    for (long c = 0; c < count && length != 0; ++c) {
+      if (length > kMaxElements / radix) return usageError("transform too long at entry", entry);
+      length *= radix;
+    }
+    plan.push_back(static_cast<int>(packed ? radix << 16 | count : radix));
+    request.planText += ' ';
+    request.planText += entry;
   }
+  if (plan.size() - 1 > 255) return usageError("more than 255 factors in the plan", words.back());
+  plan[0] = static_cast<int>(plan.size() - 1);
+  request.planLength = length;
+  return 0;
 }
 
-bool cpuRuns(bool half) {
+bool cpuRuns(Type type) {
   const tov::Architecture level = tov::detectArchitecture();
-  if (half) return level == tov::Architecture::avx512fp16;
+  if (type == Type::f16) return level == tov::Architecture::avx512fp16;
   return (static_cast<int>(level) & static_cast<int>(tov::Architecture::avx2)) != 0;
 }
 
 template <typename T>
-int runCol(const std::vector<int>& plan) {
-  std::vector<T> table(static_cast<std::size_t>(tov::fft::getColTwidTableSize(plan.data())));
-  tov::fft::writeColTwidTable<T>(plan.data(), table.data());
-  printTable(table);
+std::string decimal(T x) {
+  char buffer[40];
+  if constexpr (sizeof(T) == 2) {
+    // Every half value is exactly a float, and its shortest float text reads back to it.
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, float(x)).ptr);
+  } else {
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
+  }
+}
+
+template <typename T>
+std::uint64_t bits(T x) {
+  if constexpr (sizeof(T) == 2) return std::bit_cast<std::uint16_t>(x);
+  if constexpr (sizeof(T) == 4) return std::bit_cast<std::uint32_t>(x);
+  if constexpr (sizeof(T) == 8) return std::bit_cast<std::uint64_t>(x);
+}
+
+template <typename T>
+int emit(const Request& request, const std::vector<T>& table) {
+  if (request.output != nullptr) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(request.output, "wb"),
+                                                               std::fclose);
+    if (!file || std::fwrite(table.data(), sizeof(T), table.size(), file.get()) != table.size()) {
+      std::fprintf(stderr, "tovinfo twiddle: cannot write '%s'\n", request.output);
+      return 1;
+    }
+    std::printf("wrote %zu elements (%zu bytes) to %s\n", table.size(), table.size() * sizeof(T),
+                request.output);
+    return 0;
+  }
+  std::string text;
+  text += request.row ? "table   row, VL " + std::to_string(request.vl) + ", " : "table   column, ";
+  text += request.typeName;
+  if (request.split) {
+    text += ", split table of length " + std::to_string(request.length);
+  } else {
+    text += ", plan " + request.planText + " (" + std::to_string(request.planLength) + " points)";
+    if (request.chirp) text += ", chirp blocks of length " + std::to_string(request.length);
+  }
+  text += "\nsize    " + std::to_string(table.size()) + " elements\n";
+  std::fputs(text.c_str(), stdout);
+  const int width = static_cast<int>(2 * sizeof(T));
+  for (std::size_t i = 0; i + 1 < table.size(); i += 2) {
+    std::printf("%6zu  %s  %s  0x%0*" PRIx64 "  0x%0*" PRIx64 "\n", i / 2,
+                decimal(table[i]).c_str(), decimal(table[i + 1]).c_str(), width, bits(table[i]),
+                width, bits(table[i + 1]));
+  }
   return 0;
 }
 
+template <typename T>
+int writeCol(const Request& request) {
+  const long size = tov::fft::getColTwidTableSize(request.plan.data());
+  if (size > kMaxElements) return usageError("table too large for plan", request.planText);
+  std::vector<T> table(static_cast<std::size_t>(size));
+  tov::fft::writeColTwidTable<T>(request.plan.data(), table.data());
+  return emit(request, table);
+}
+
 template <long VL, typename T>
-int runRow(long length, const std::vector<int>& plan) {
-  const bool rc = plan.empty();
-  const int* words = rc ? nullptr : plan.data();
-  std::vector<T> table(
-      static_cast<std::size_t>(tov::fft::getRowTwidTableSize<VL>(rc, length, words)));
-  tov::fft::writeRowTwidTable<VL, T>(rc, length, words, table.data());
-  printTable(table);
-  return 0;
+int writeRow(const Request& request) {
+  const int* plan = request.split ? nullptr : request.plan.data();
+  const long size = tov::fft::getRowTwidTableSize<VL>(request.split, request.length, plan);
+  if (size > kMaxElements) return usageError("table too large for plan", request.planText);
+  std::vector<T> table(static_cast<std::size_t>(size));
+  tov::fft::writeRowTwidTable<VL, T>(request.split, request.length, plan, table.data());
+  return emit(request, table);
+}
+
+int write(const Request& request) {
+  const Type t = request.type;
+  if (!request.row) {
+    if (t == Type::f32) return writeCol<float>(request);
+    if (t == Type::f64) return writeCol<double>(request);
+#if defined(__FLT16_MAX__)
+    return writeCol<_Float16>(request);
+#endif
+  } else {
+    if (request.vl == 2 && t == Type::f64) return writeRow<2, double>(request);
+    if (request.vl == 4 && t == Type::f32) return writeRow<4, float>(request);
+    if (request.vl == 4 && t == Type::f64) return writeRow<4, double>(request);
+    if (request.vl == 8 && t == Type::f32) return writeRow<8, float>(request);
+#if defined(__FLT16_MAX__)
+    if (request.vl == 16 && t == Type::f16) return writeRow<16, _Float16>(request);
+#endif
+  }
+  std::fputs("tovinfo twiddle: half tables are not built with this compiler\n", stderr);
+  return kExitUsage;
 }
 
 }  // namespace
 
-int runTwiddle(std::span<char* const> args) {
-  if (!args.empty() && std::string_view(args[0]) == "--help") {
-    std::fputs(kTwiddleUsage, stdout);
-    return 0;
-  }
-  if (args.empty()) return usageError("missing table kind", "");
-  const std::string_view kind = args[0];
-  if (kind != "col" && kind != "row") return usageError("unknown table kind", args[0]);
-  std::size_t at = 1;
-  long vl = 0;
-  if (kind == "row") {
-    if (at >= args.size()) return usageError("missing vector length", "");
-    if (!parseLong(args[at], vl) || (vl != 2 && vl != 4 && vl != 8 && vl != 16)) {
-      return usageError("bad vector length", args[at]);
+int runTwiddle(std::span<char* const> rawArgs) {
+  std::vector<std::string_view> args(rawArgs.begin(), rawArgs.end());
+  for (const std::string_view arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::fputs(kHelp, stdout);
+      return 0;
     }
-    ++at;
   }
-  if (at >= args.size()) return usageError("missing element type", "");
-  const std::string_view type = args[at];
-  if (type != "float" && type != "double" && type != "half") {
-    return usageError("unknown element type", args[at]);
+  Request request;
+  std::vector<std::string_view> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--split" || arg == "--chirp" || arg == "--output") {
+      if (i + 1 == args.size()) return usageError("missing value after", arg);
+      const std::string_view value = args[++i];
+      if (arg == "--output") {
+        request.output = rawArgs[i];
+      } else if (!parseInt(value, 0, kMaxElements, request.length)) {
+        return usageError("bad length (0 or more)", value);
+      } else {
+        (arg == "--split" ? request.split : request.chirp) = true;
+      }
+    } else if (arg.starts_with("--")) {
+      return usageError("unknown option", arg);
+    } else {
+      positional.push_back(arg);
+    }
   }
-  const char* typeArg = args[at++];
-  long length = 0;
-  if (kind == "row") {
-    if (at >= args.size()) return usageError("missing length", "");
-    if (!parseLong(args[at], length)) return usageError("bad length", args[at]);
-    ++at;
+
+  std::size_t at = 0;
+  const auto next = [&]() -> std::string_view {
+    return at < positional.size() ? positional[at++] : std::string_view();
+  };
+  const std::string_view kind = next();
+  if (kind.empty()) return usageError("missing table kind (col or row) after", "twiddle");
+  if (kind != "col" && kind != "row") return usageError("unknown table kind (col or row)", kind);
+  request.row = kind == "row";
+  if (request.row) {
+    const std::string_view vl = next();
+    if (vl.empty()) return usageError("missing vector length after", kind);
+    if (!parseInt(vl, 2, 16, request.vl) || (request.vl & (request.vl - 1)) != 0) {
+      return usageError("bad vector length (2, 4, 8 or 16)", vl);
+    }
   }
-  std::vector<int> plan;
-  for (; at < args.size(); ++at) {
-    long word = 0;
-    if (!parseLong(args[at], word)) return usageError("bad plan word", args[at]);
-    plan.push_back(static_cast<int>(static_cast<unsigned>(word)));
-  }
-  if (kind == "col" && plan.empty()) return usageError("missing plan words after", typeArg);
-  // The writers read word 1 and the words up to the factor count: refuse shorter plans.
-  if (!plan.empty() && (plan.size() < 2 || plan.size() < (plan[0] & 0xFFu) + 1u)) {
-    return usageError("plan shorter than its factor count", args[args.size() - plan.size()]);
-  }
-  const bool half = type == "half";
-  if (!cpuRuns(half)) {
-    std::fprintf(stderr, "tovinfo twiddle: this processor lacks %s\n",
-                 half ? "AVX-512 FP16" : "AVX2 with FMA");
-    return 1;
-  }
-  if (kind == "col") {
-    if (type == "float") return runCol<float>(plan);
-    if (type == "double") return runCol<double>(plan);
-#if defined(__FLT16_MAX__)
-    return runCol<_Float16>(plan);
-#endif
+  request.typeName = next();
+  if (request.typeName.empty()) return usageError("missing element type after", kind);
+  if (request.typeName == "float") {
+    request.type = Type::f32;
+  } else if (request.typeName == "double") {
+    request.type = Type::f64;
+  } else if (request.typeName == "half") {
+    request.type = Type::f16;
   } else {
-    if (vl == 2 && type == "double") return runRow<2, double>(length, plan);
-    if (vl == 4 && type == "float") return runRow<4, float>(length, plan);
-    if (vl == 4 && type == "double") return runRow<4, double>(length, plan);
-    if (vl == 8 && type == "float") return runRow<8, float>(length, plan);
-#if defined(__FLT16_MAX__)
-    if (vl == 16 && half) return runRow<16, _Float16>(length, plan);
-#endif
-    return usageError("no row table instance for this vector length and type", typeArg);
+    return usageError("unknown element type (float, double or half)", request.typeName);
   }
-  std::fputs("tovinfo twiddle: half tables are not built with this compiler\n", stderr);
-  return 1;
+  if (request.row) {
+    const bool known = (request.vl == 2 && request.type == Type::f64) ||
+                       (request.vl == 4 && request.type != Type::f16) ||
+                       (request.vl == 8 && request.type == Type::f32) ||
+                       (request.vl == 16 && request.type == Type::f16);
+    if (!known) return usageError("no row table for this vector length and type", request.typeName);
+  }
+  if (!request.row && (request.split || request.chirp)) {
+    return usageError("column tables take no", request.split ? "--split" : "--chirp");
+  }
+  if (request.split && request.chirp) return usageError("choose one of --split and", "--chirp");
+
+  const std::span<std::string_view const> planArgs(positional.data() + at, positional.size() - at);
+  if (request.split) {
+    if (!planArgs.empty()) return usageError("a split table takes no plan, found", planArgs[0]);
+  } else {
+    if (planArgs.empty()) return usageError("missing plan after", request.typeName);
+    if (const int status = parsePlan(planArgs, request); status != 0) return status;
+    if (request.chirp) {
+      request.plan[0] |= 0x100;  // the chirp flag: word 0 above 255
+      if (request.planLength < 2 * request.length - 1) {
+        return usageError("chirp length needs a plan of at least 2 * LENGTH - 1 points, got",
+                          std::to_string(request.planLength));
+      }
+    }
+  }
+  if (!cpuRuns(request.type)) {
+    std::fprintf(stderr, "tovinfo twiddle: this processor cannot run %s tables (they need %s)\n",
+                 std::string(request.typeName).c_str(),
+                 request.type == Type::f16 ? "AVX-512 FP16" : "AVX2 with FMA");
+    return kExitUsage;
+  }
+  return write(request);
 }
 
 }  // namespace tovinfo
