@@ -11,9 +11,13 @@
 #include "detect/topology.hpp"
 #include "tov/detect.hpp"
 
-// AddressSanitizer holds freed blocks in a quarantine of up to 256 MiB before reusing them, which
-// would look like growth here; this executable has no use-after-free checks that need it.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=0"; }
+#if defined(__SANITIZE_ADDRESS__)
+#define TOV_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOV_ASAN 1
+#endif
+#endif
 
 namespace {
 
@@ -49,7 +53,18 @@ int noMask(std::size_t, cpu_set_t*) { return -1; }
 // machinery set up their buffers and locale data once). The smallest block a leak could lose,
 // a 32-byte CPU set, would add 10,000 * 48 bytes (with the allocator's header), about 117 pages;
 // the allowed 32 pages (128 KiB) cover allocator housekeeping and stay well below that.
+//
+// Under AddressSanitizer the resident set says nothing: its allocator quarantines freed blocks
+// and keeps metadata for every allocation site, and 10,000 calls take minutes. There the calls run
+// 200 times each and the leak checker, which runs at exit, is the check.
 TEST(DetectionMemory, TenThousandCallsKeepResidentMemoryFlat) {
+#ifdef TOV_ASAN
+  constexpr int kCalls = 200;
+  constexpr bool kCheckResident = false;
+#else
+  constexpr int kCalls = 10000;
+  constexpr bool kCheckResident = true;
+#endif
   const long page = sysconf(_SC_PAGESIZE);
   const long tolerancePages = 128 * 1024 / page;
   const NamedCall calls[] = {
@@ -83,9 +98,12 @@ TEST(DetectionMemory, TenThousandCallsKeepResidentMemoryFlat) {
   for (const NamedCall& entry : calls) {
     for (int i = 0; i < 100; ++i) entry.call();
     const long before = residentPages();
-    for (int i = 0; i < 10000; ++i) entry.call();
+    for (int i = 0; i < kCalls; ++i) entry.call();
     const long growth = residentPages() - before;
-    EXPECT_LE(growth, tolerancePages) << entry.name << " grew by " << growth << " pages";
+    std::printf("%-32s %d calls, resident set grew by %ld pages\n", entry.name, kCalls, growth);
+    if (kCheckResident) {
+      EXPECT_LE(growth, tolerancePages) << entry.name;
+    }
   }
 }
 

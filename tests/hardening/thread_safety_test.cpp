@@ -106,7 +106,7 @@ std::vector<Case> allCases() {
          std::string out;
          std::ostringstream streamed;
          for (const std::int32_t p : kValues) {
-           const tov::ConfigItem item{static_cast<tov::Parameter>(p), -p};
+           const tov::ConfigItem item{static_cast<tov::Parameter>(p), ~p};
            appendBytes(out, item(item));
            out += item == tov::ConfigItem{item.parameter, 0} ? '=' : '#';
            out += item != tov::ConfigItem{tov::Parameter::threads, 0} ? '!' : '=';
@@ -187,7 +187,7 @@ std::vector<Case> allCases() {
 
 TEST(ThreadSafety, EightThreadsAtOnceGetTheSingleThreadedResults) {
   constexpr int kThreads = 8;
-  constexpr int kRounds = 20;
+  constexpr int kRounds = 50;
   const std::vector<Case> cases = allCases();
   std::vector<std::string> expected;
   for (const Case& c : cases) expected.push_back(c.run());
