@@ -1,11 +1,51 @@
 // Counting allocation functions, see allocation_counter.hpp.
 //
-// The C allocation functions forward to the next definition in the lookup order (dlsym with
-// RTLD_NEXT): the C library's, or the sanitizer runtime's when one is linked, so AddressSanitizer
-// still tracks every block. dlsym itself may allocate before the real functions are known; those
-// few early requests are served from a static arena whose blocks free() recognises and ignores.
-// operator new calls the real malloc directly, so one `new` counts once.
+// Under a sanitizer, whose runtime owns malloc and operator new (and, linked statically as clang
+// does, would collide with replacements), the runtime reports each allocation to a hook. Otherwise
+// the C allocation functions are replaced and forward to the next definition in the lookup order
+// (dlsym with RTLD_NEXT), the C library's. dlsym itself may allocate before the real functions are
+// known; those few early requests are served from a static arena whose blocks free() recognises
+// and ignores. operator new calls the real malloc directly, so one `new` counts once.
 #include "support/allocation_counter.hpp"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TOV_SANITIZER_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define TOV_SANITIZER_ALLOCATOR 1
+#endif
+#endif
+
+#ifdef TOV_SANITIZER_ALLOCATOR
+
+#include <cstddef>
+#include <cstdlib>
+
+// From the sanitizer runtimes' allocator interface (g++ does not ship its header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            std::size_t),
+                                                         void (*freeHook)(const volatile void*));
+
+namespace {
+
+thread_local std::size_t tCalls = 0;
+
+void onAllocate(const volatile void*, std::size_t) { ++tCalls; }
+void onFree(const volatile void*) {}
+
+const int gHooksInstalled = __sanitizer_install_malloc_and_free_hooks(onAllocate, onFree);
+
+}  // namespace
+
+namespace tov::test {
+std::size_t allocationCalls() {
+  if (gHooksInstalled == 0) std::abort();  // the runtime has no room for another hook
+  return tCalls;
+}
+}  // namespace tov::test
+
+#else
 
 #include <dlfcn.h>
 
@@ -190,3 +230,5 @@ void operator delete(void* block, std::align_val_t) noexcept { free(block); }
 void operator delete[](void* block, std::align_val_t) noexcept { free(block); }
 void operator delete(void* block, std::size_t, std::align_val_t) noexcept { free(block); }
 void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { free(block); }
+
+#endif  // TOV_SANITIZER_ALLOCATOR

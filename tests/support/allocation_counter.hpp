@@ -1,7 +1,8 @@
-// Counts the heap allocations a piece of code makes. Linking allocation_counter.cpp into a test
-// executable replaces malloc, calloc, realloc, the aligned allocators and every global operator
-// new of that executable with counting versions that forward to the allocator underneath (the C
-// library's, or the sanitizer's). Only the calling thread's allocations are counted.
+// Counts the heap allocations a piece of code makes: malloc, calloc, realloc, the aligned
+// allocators and every global operator new. Linking allocation_counter.cpp into a test executable
+// replaces those functions with counting versions that forward to the C library's (or, under a
+// sanitizer, installs the runtime's allocation hook), so give such a test an executable of its
+// own. Only the calling thread's allocations are counted.
 #pragma once
 
 #include <cstddef>
