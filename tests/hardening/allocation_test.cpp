@@ -1,0 +1,105 @@
+// Functions that must not touch the heap: every call made through the table below, counted by
+// support/allocation_counter. A kernel library calls them while planning, possibly from a signal-
+// or real-time-constrained context, so they allocate nothing on any input.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "support/allocation_counter.hpp"
+#include "tov/fft/dims.hpp"
+
+namespace {
+
+using tov::fft::InplaceDim;
+using tov::fft::OoplaceDim;
+using tov::test::allocationsDuring;
+
+constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+
+// A rank-3 problem with defaults, negative and extreme fields; each call gets a fresh copy.
+struct Problem {
+  InplaceDim in[4] = {{8, 0, 7}, {kMax, -3, 0}, {5, 0, 9}, {kMin, 0, 1}};
+  OoplaceDim oo[4] = {{8, 0, 4}, {kMin, kMax, 0}, {6, 1, 0}, {3, 0, -5}};
+};
+
+struct NamedCall {
+  const char* name;
+  std::function<void(Problem&)> call;
+};
+
+// One line per function that must not allocate.
+const NamedCall kNoAllocation[] = {
+    {"canonicalizeCC(InplaceDim)", [](Problem& p) { tov::fft::canonicalizeCC(3, p.in, &p.in[3]); }},
+    {"canonicalizeCC(OoplaceDim)", [](Problem& p) { tov::fft::canonicalizeCC(3, p.oo, &p.oo[3]); }},
+    {"canonicalizeRC(InplaceDim)", [](Problem& p) { tov::fft::canonicalizeRC(3, p.in, &p.in[3]); }},
+    {"canonicalizeRC(OoplaceDim)", [](Problem& p) { tov::fft::canonicalizeRC(3, p.oo, &p.oo[3]); }},
+    {"canonicalizeRC rank 0", [](Problem& p) { tov::fft::canonicalizeRC(0, nullptr, &p.in[3]); }},
+    {"getMinSizeCC(InplaceDim)", [](Problem& p) { tov::fft::getMinSizeCC(3, p.in, &p.in[3]); }},
+    {"getMinSizeCC(OoplaceDim)", [](Problem& p) { tov::fft::getMinSizeCC(3, p.oo, &p.oo[3]); }},
+    {"getMinSizeRC(InplaceDim)", [](Problem& p) { tov::fft::getMinSizeRC(3, p.in, &p.in[3]); }},
+    {"getMinSizeRC(OoplaceDim)", [](Problem& p) { tov::fft::getMinSizeRC(3, p.oo, &p.oo[3]); }},
+    {"getMinSizeRC rank 0", [](Problem& p) { tov::fft::getMinSizeRC(0, nullptr, &p.oo[3]); }},
+};
+
+TEST(Allocation, FftDescriptorFunctionsAllocateNothing) {
+  for (const NamedCall& entry : kNoAllocation) {
+    Problem problem;
+    EXPECT_EQ(allocationsDuring([&] { entry.call(problem); }), 0u) << entry.name;
+  }
+}
+
+// The counter itself: each way of allocating counts, library string results included, so a zero
+// above means that nothing was allocated, not that nothing was seen.
+void* volatile gSink;
+
+TEST(AllocationCounter, SeesEveryWayOfAllocating) {
+  EXPECT_EQ(allocationsDuring([] {
+              gSink = std::malloc(24);
+              std::free(gSink);
+            }),
+            1u);
+  EXPECT_EQ(allocationsDuring([] {
+              gSink = std::calloc(3, 8);
+              std::free(gSink);
+            }),
+            1u);
+  EXPECT_EQ(allocationsDuring([] {
+              gSink = std::malloc(8);
+              gSink = std::realloc(gSink, 4096);
+              std::free(gSink);
+            }),
+            2u);
+#if !defined(__SANITIZE_THREAD__)
+  // g++ 12's ThreadSanitizer runtime does not report aligned_alloc to the allocation hook.
+  EXPECT_EQ(allocationsDuring([] {
+              gSink = std::aligned_alloc(64, 128);
+              std::free(gSink);
+            }),
+            1u);
+#endif
+  EXPECT_EQ(allocationsDuring([] {
+              gSink = ::operator new(40);
+              ::operator delete(gSink);
+            }),
+            1u);
+  EXPECT_EQ(allocationsDuring([] {
+              gSink = ::operator new[](40, std::align_val_t{64});
+              ::operator delete[](gSink, std::align_val_t{64});
+            }),
+            1u);
+  // Past the short-string buffer: the text form allocates.
+  EXPECT_GE(allocationsDuring([] {
+              const std::string text = tov::fft::toString(OoplaceDim{kMin, kMin, kMin});
+              gSink = const_cast<char*>(text.data());
+            }),
+            1u);
+}
+
+}  // namespace
