@@ -37,3 +37,10 @@ run(${WORK_DIR}/pkg-config-consumer)
 if(NOT last_output MATCHES "tov consumer ok")
   message(FATAL_ERROR "unexpected output from the pkg-config consumer: ${last_output}")
 endif()
+
+# The installed tovinfo finds the installed library by its relative run path.
+run(${prefix}/bin/tovinfo --version)
+if(NOT last_output MATCHES "^tovinfo [0-9]+\\.[0-9]+\\.[0-9]+")
+  message(FATAL_ERROR "installed tovinfo: ${last_output}")
+endif()
+run(${prefix}/bin/tovinfo dims cc inplace 4 8)

@@ -13,6 +13,7 @@
 
 #include "support/allocation_counter.hpp"
 #include "tov/fft/dims.hpp"
+#include "twiddle/table_helpers.hpp"
 
 namespace {
 
@@ -53,6 +54,36 @@ TEST(Allocation, FftDescriptorFunctionsAllocateNothing) {
     Problem problem;
     EXPECT_EQ(allocationsDuring([&] { entry.call(problem); }), 0u) << entry.name;
   }
+}
+
+// The twiddle writers and size functions, on a plan with packed entries, a row stage and chirp
+// blocks; the output arrays are allocated before counting starts.
+TEST(Allocation, TwiddleWritersAllocateNothing) {
+  const int plan[] = {0x104, 3, 2 << 16 | 2, 5, 8};  // chirp flag, 3 * 2 * 2 * 5 * 8 = 480
+  const long length = 100;
+  for (const tov::test::Elem e :
+       {tov::test::Elem::f32, tov::test::Elem::f64, tov::test::Elem::f16}) {
+    if (!tov::test::cpuRuns(e)) continue;
+    tov::test::SentinelTable table(tov::fft::getColTwidTableSize(plan), e);
+    EXPECT_EQ(allocationsDuring([&] { tov::test::callColWriter(plan, e, table.data()); }), 0u)
+        << tov::test::elemName(e);
+  }
+  for (const tov::test::Instance in : tov::test::kInstances) {
+    if (!tov::test::cpuRuns(in.e)) continue;
+    for (const bool rc : {false, true}) {
+      tov::test::SentinelTable table(tov::test::rowSize(in.vl, rc, length, plan), in.e);
+      EXPECT_EQ(
+          allocationsDuring([&] { tov::test::callRowWriter(in, rc, length, plan, table.data()); }),
+          0u)
+          << "VL " << in.vl << " rc " << rc;
+    }
+  }
+  EXPECT_EQ(allocationsDuring([&] {
+              tov::fft::getColTwidTableSize(plan);
+              tov::fft::getRowTwidTableSize<2>(false, length, plan);
+              tov::fft::getRowTwidTableSize<16>(true, length, plan);
+            }),
+            0u);
 }
 
 // The counter itself: each way of allocating counts, library string results included, so a zero

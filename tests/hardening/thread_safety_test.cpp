@@ -22,6 +22,7 @@
 #include "tov/config.hpp"
 #include "tov/detect.hpp"
 #include "tov/fft/dims.hpp"
+#include "twiddle/table_helpers.hpp"
 
 namespace {
 
@@ -185,10 +186,48 @@ std::vector<Case> allCases() {
   };
 }
 
+// The twiddle writers the processor runs, each call writing an array of its own (a packed entry,
+// a row stage and chirp blocks in the plan); the result is the table's bytes.
+void addTwiddleCases(std::vector<Case>& cases) {
+  using tov::test::Elem;
+  static constexpr int kPlan[] = {0x104, 3, 2 << 16 | 2, 5, 8};
+  static constexpr const char* kColNames[] = {
+      "writeColTwidTable<_Float16>", "writeColTwidTable<float>", "writeColTwidTable<double>"};
+  static constexpr const char* kRowNames[] = {
+      "writeRowTwidTable<2, double>", "writeRowTwidTable<4, float>", "writeRowTwidTable<4, double>",
+      "writeRowTwidTable<8, float>", "writeRowTwidTable<16, _Float16>"};
+  const auto bytesOf = [](const tov::test::SentinelTable& table) {
+    return std::string(table.bytes.begin(), table.bytes.end());
+  };
+  for (const Elem e : {Elem::f16, Elem::f32, Elem::f64}) {
+    if (!tov::test::cpuRuns(e)) continue;
+    cases.push_back({kColNames[static_cast<int>(e)], [e, bytesOf] {
+                       tov::test::SentinelTable table(tov::fft::getColTwidTableSize(kPlan), e);
+                       tov::test::callColWriter(kPlan, e, table.data());
+                       return bytesOf(table);
+                     }});
+  }
+  for (std::size_t i = 0; i < std::size(tov::test::kInstances); ++i) {
+    const tov::test::Instance in = tov::test::kInstances[i];
+    if (!tov::test::cpuRuns(in.e)) continue;
+    cases.push_back({kRowNames[i], [in, bytesOf] {
+                       std::string out;
+                       for (const bool rc : {false, true}) {
+                         tov::test::SentinelTable table(tov::test::rowSize(in.vl, rc, 200, kPlan),
+                                                        in.e);
+                         tov::test::callRowWriter(in, rc, 200, kPlan, table.data());
+                         out += bytesOf(table);
+                       }
+                       return out;
+                     }});
+  }
+}
+
 TEST(ThreadSafety, EightThreadsAtOnceGetTheSingleThreadedResults) {
   constexpr int kThreads = 8;
   constexpr int kRounds = 50;
-  const std::vector<Case> cases = allCases();
+  std::vector<Case> cases = allCases();
+  addTwiddleCases(cases);
   std::vector<std::string> expected;
   for (const Case& c : cases) expected.push_back(c.run());
 

@@ -1,4 +1,6 @@
 file(READ ${README} text)
+# Semicolons would split the blocks as a CMake list; they come back when a block is written.
+string(REPLACE ";" "<semicolon>" text "${text}")
 string(REGEX MATCHALL "```cpp\n// example: [A-Za-z0-9_]+\n[^`]*```" blocks "${text}")
 list(LENGTH blocks count)
 if(count EQUAL 0)
@@ -13,6 +15,7 @@ foreach(block IN LISTS blocks)
   set(name ${CMAKE_MATCH_1})
   string(REGEX REPLACE "^```cpp\n" "" source "${block}")
   string(REGEX REPLACE "```$" "" source "${source}")
+  string(REPLACE "<semicolon>" ";" source "${source}")
   file(WRITE ${WORK_DIR}/${name}.cpp "${source}")
   execute_process(COMMAND ${CXX} ${flags} -std=c++20 -Wall -Wextra -Werror -I${INCLUDE_DIR}
                           ${WORK_DIR}/${name}.cpp ${LIBRARY} -Wl,-rpath,${libdir} -o ${WORK_DIR}/${name}

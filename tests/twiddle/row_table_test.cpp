@@ -12,42 +12,13 @@
 
 namespace {
 
+using tov::test::callRowWriter;
 using tov::test::Elem;
+using tov::test::Instance;
+using tov::test::kInstances;
 using tov::test::kUntouched;
+using tov::test::rowSize;
 using tov::test::SentinelTable;
-
-struct Instance {
-  long vl;
-  Elem e;
-};
-
-constexpr Instance kInstances[] = {
-    {2, Elem::f64}, {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
-
-long rowSize(long vl, bool rc, long length, const int* plan) {
-  switch (vl) {
-    case 2: return tov::fft::getRowTwidTableSize<2>(rc, length, plan);
-    case 4: return tov::fft::getRowTwidTableSize<4>(rc, length, plan);
-    case 8: return tov::fft::getRowTwidTableSize<8>(rc, length, plan);
-    default: return tov::fft::getRowTwidTableSize<16>(rc, length, plan);
-  }
-}
-
-void callRowWriter(Instance in, bool rc, long length, const int* plan, void* table) {
-  if (in.vl == 2) {
-    tov::fft::writeRowTwidTable<2, double>(rc, length, plan, static_cast<double*>(table));
-  } else if (in.vl == 4 && in.e == Elem::f32) {
-    tov::fft::writeRowTwidTable<4, float>(rc, length, plan, static_cast<float*>(table));
-  } else if (in.vl == 4) {
-    tov::fft::writeRowTwidTable<4, double>(rc, length, plan, static_cast<double*>(table));
-  } else if (in.vl == 8) {
-    tov::fft::writeRowTwidTable<8, float>(rc, length, plan, static_cast<float*>(table));
-  } else {
-#if defined(__FLT16_MAX__)
-    tov::fft::writeRowTwidTable<16, _Float16>(rc, length, plan, static_cast<_Float16*>(table));
-#endif
-  }
-}
 
 std::string describe(Instance in, bool rc, long length, const std::vector<int>& plan) {
   std::string s = "VL " + std::to_string(in.vl) + " " + elemName(in.e) + (rc ? " split" : " plan") +

@@ -39,6 +39,41 @@ inline void callColWriter(const int* plan, Elem e, void* table) {
   }
 }
 
+// The five row-table instances, sized and called with the vector length and type chosen at run
+// time.
+struct Instance {
+  long vl;
+  Elem e;
+};
+
+inline constexpr Instance kInstances[] = {
+    {2, Elem::f64}, {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
+
+inline long rowSize(long vl, bool rc, long length, const int* plan) {
+  switch (vl) {
+    case 2: return tov::fft::getRowTwidTableSize<2>(rc, length, plan);
+    case 4: return tov::fft::getRowTwidTableSize<4>(rc, length, plan);
+    case 8: return tov::fft::getRowTwidTableSize<8>(rc, length, plan);
+    default: return tov::fft::getRowTwidTableSize<16>(rc, length, plan);
+  }
+}
+
+inline void callRowWriter(Instance in, bool rc, long length, const int* plan, void* table) {
+  if (in.vl == 2) {
+    tov::fft::writeRowTwidTable<2, double>(rc, length, plan, static_cast<double*>(table));
+  } else if (in.vl == 4 && in.e == Elem::f32) {
+    tov::fft::writeRowTwidTable<4, float>(rc, length, plan, static_cast<float*>(table));
+  } else if (in.vl == 4) {
+    tov::fft::writeRowTwidTable<4, double>(rc, length, plan, static_cast<double*>(table));
+  } else if (in.vl == 8) {
+    tov::fft::writeRowTwidTable<8, float>(rc, length, plan, static_cast<float*>(table));
+  } else {
+#if defined(__FLT16_MAX__)
+    tov::fft::writeRowTwidTable<16, _Float16>(rc, length, plan, static_cast<_Float16*>(table));
+#endif
+  }
+}
+
 // An array of `elems` elements plus the guard, every byte kSentinel.
 struct SentinelTable {
   SentinelTable(long elems, Elem elem)

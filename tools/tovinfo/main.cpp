@@ -20,7 +20,8 @@ constexpr Command kCommands[] = {
     {"twiddle", tovinfo::runTwiddle, "a column or row twiddle table, one value a line"},
 };
 
-constexpr const char* kUsage = "usage: tovinfo [machine | dims ... | twiddle ...] [--help]\n";
+constexpr const char* kUsage =
+    "usage: tovinfo [machine | dims ... | twiddle ...] [--help | --version]\n";
 
 void printHelp() {
   std::fputs(kUsage, stdout);
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
   const std::span<char* const> args(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0);
   if (args.empty()) return tovinfo::runMachine(args);
   const std::string_view first = args[0];
+  if (first == "--version") {
+    std::puts("tovinfo " TOV_VERSION);
+    return 0;
+  }
   if (first == "--help" || first == "-h") {
     printHelp();
     return 0;
