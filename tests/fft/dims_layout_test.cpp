@@ -7,13 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tov/fft/dims.hpp"
@@ -184,76 +180,6 @@ TEST_F(RandomProblems, OoplaceMinSizesAreOnePastTheLastTouchedScalars) {
       EXPECT_EQ(largest.second, static_cast<std::uint64_t>(before.second)) << what;
     }
   }
-}
-
-// Any 64-bit value, biased towards the ones that break careless arithmetic.
-std::int64_t anyValue(std::mt19937_64& rng) {
-  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-  constexpr std::int64_t kEdgeValues[] = {0,  0,  1,    2,    3,        -1,
-                                          -2, -3, kMin, kMax, kMin + 1, 1LL << 32};
-  const auto pick = rng() % 16;
-  if (pick < std::size(kEdgeValues)) return kEdgeValues[pick];
-  return pick == 12 ? static_cast<std::int64_t>(rng()) : static_cast<std::int64_t>(rng() % 17) - 8;
-}
-
-template <class Dim>
-bool sameBytes(const std::vector<Dim>& a, const std::vector<Dim>& b) {
-  return a.size() == b.size() &&
-         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Dim)) == 0);
-}
-
-// Runs one (canonicalize, minSize) pair on random extreme records: the size is the same before
-// and after canonicalization, the size functions leave the records alone, and canonicalization
-// is idempotent. Records sit in heap arrays of exactly rank + 1 entries (the batch last), so an
-// access outside them is caught by AddressSanitizer; rank 0 passes a null dims.
-template <class Dim, class Canonicalize, class MinSize>
-void checkExtremeRecords(std::mt19937_64& rng, Canonicalize canonicalize, MinSize minSize) {
-  for (int trial = 0; trial < 4000; ++trial) {
-    const std::size_t rank = rng() % 5;
-    std::vector<Dim> records(rank + 1);
-    for (Dim& d : records) {
-      std::int64_t fields[3];
-      for (std::int64_t& f : fields) f = anyValue(rng);
-      static_assert(sizeof(Dim) == sizeof fields);
-      std::memcpy(&d, fields, sizeof d);
-    }
-    std::vector<Dim> dims(records.begin(), records.end() - 1);
-    auto batch = std::make_unique<Dim>(records.back());
-    Dim* dimsPtr = rank == 0 ? nullptr : dims.data();
-
-    const std::vector<Dim> original = dims;
-    const Dim originalBatch = *batch;
-    const auto before = minSize(rank, dimsPtr, batch.get());
-    ASSERT_TRUE(sameBytes(dims, original));
-    ASSERT_EQ(std::memcmp(batch.get(), &originalBatch, sizeof(Dim)), 0);
-
-    const auto largest = canonicalize(rank, dimsPtr, batch.get());
-    ASSERT_EQ(minSize(rank, dimsPtr, batch.get()), before) << "trial " << trial;
-    const std::vector<Dim> canonical = dims;
-    const Dim canonicalBatch = *batch;
-    ASSERT_EQ(canonicalize(rank, dimsPtr, batch.get()), largest) << "trial " << trial;
-    ASSERT_TRUE(sameBytes(dims, canonical));
-    ASSERT_EQ(std::memcmp(batch.get(), &canonicalBatch, sizeof(Dim)), 0);
-  }
-}
-
-TEST(ExtremeRecords, SizeUnchangedByCanonicalizationAndRecordsOnlyReadBySizes) {
-  std::mt19937_64 rng(42);
-  using tov::fft::canonicalizeCC, tov::fft::canonicalizeRC, tov::fft::getMinSizeCC,
-      tov::fft::getMinSizeRC;
-  checkExtremeRecords<InplaceDim>(
-      rng, [](auto... a) { return canonicalizeCC(a...); },
-      [](auto... a) { return getMinSizeCC(a...); });
-  checkExtremeRecords<InplaceDim>(
-      rng, [](auto... a) { return canonicalizeRC(a...); },
-      [](auto... a) { return getMinSizeRC(a...); });
-  checkExtremeRecords<OoplaceDim>(
-      rng, [](auto... a) { return canonicalizeCC(a...); },
-      [](auto... a) { return getMinSizeCC(a...); });
-  checkExtremeRecords<OoplaceDim>(
-      rng, [](auto... a) { return canonicalizeRC(a...); },
-      [](auto... a) { return getMinSizeRC(a...); });
 }
 
 }  // namespace
