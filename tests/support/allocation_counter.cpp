@@ -9,13 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TOV_SANITIZER_ALLOCATOR 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TOV_SANITIZER_ALLOCATOR 1
-#endif
-#endif
+#include "support/sanitizer.hpp"
 
 namespace {
 thread_local std::size_t tCalls = 0;
