@@ -28,17 +28,11 @@
 namespace {
 
 using tov::fuzz::require;
+using tov::test::kCacheFiles;
 
 constexpr int kCpus = 8;
 constexpr int kIndexes = 4;
-constexpr const char* kCacheFiles[] = {"type",
-                                       "level",
-                                       "size",
-                                       "shared_cpu_list",
-                                       "coherency_line_size",
-                                       "number_of_sets",
-                                       "ways_of_associativity"};
-constexpr int kCacheFileCount = 7;
+constexpr int kCacheFileCount = static_cast<int>(std::size(kCacheFiles));
 constexpr std::size_t kFields = 2 + kCpus + kIndexes * kCacheFileCount;
 constexpr const char* kCoreSuffix = "/topology/core_cpus_list";
 
