@@ -4,16 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-namespace tov::fuzz {
+#include "fuzz_input.hpp"
 
-inline void require(bool condition) {
-  if (!condition) std::abort();
-}
+namespace tov::fuzz {
 
 struct Range {
   std::int64_t first;

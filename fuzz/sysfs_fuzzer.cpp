@@ -9,15 +9,11 @@
 //          number_of_sets, ways_of_associativity} for I = 0..3
 // An empty or absent field leaves its file out. The tree lives in one directory per process
 // (under TMPDIR; /dev/shm keeps it in memory) and is rewritten for every input.
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,64 +21,27 @@
 
 #include "detect/data_cache.hpp"
 #include "detect/sysfs.hpp"
+#include "detect/sysfs_tree.hpp"
 #include "detect/topology.hpp"
 #include "list_reference.hpp"
 
 namespace {
 
 using tov::fuzz::require;
+using tov::test::kCacheFiles;
 
 constexpr int kCpus = 8;
 constexpr int kIndexes = 4;
-constexpr const char* kCacheFiles[] = {"type",
-                                       "level",
-                                       "size",
-                                       "shared_cpu_list",
-                                       "coherency_line_size",
-                                       "number_of_sets",
-                                       "ways_of_associativity"};
-constexpr int kCacheFileCount = 7;
+constexpr int kCacheFileCount = static_cast<int>(std::size(kCacheFiles));
 constexpr std::size_t kFields = 2 + kCpus + kIndexes * kCacheFileCount;
 constexpr const char* kCoreSuffix = "/topology/core_cpus_list";
 
-class Tree {
- public:
-  Tree() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tov_sysfs_fuzz_XXXXXX").string();
-    require(mkdtemp(pattern.data()) != nullptr);
-    root_ = pattern;
-    for (int cpu = 0; cpu < kCpus; ++cpu) {
-      std::filesystem::create_directories(root_ + "/cpu" + std::to_string(cpu) + "/topology");
-    }
-    for (int index = 0; index < kIndexes; ++index) {
-      std::filesystem::create_directories(root_ + "/cpu0/cache/index" + std::to_string(index));
-    }
-  }
-  ~Tree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  Tree(const Tree&) = delete;
-  Tree& operator=(const Tree&) = delete;
-
-  const std::string& root() const { return root_; }
-
-  void put(const std::string& relative, std::string_view content) const {
-    const std::string path = root_ + relative;
-    if (content.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove(path, ignored);
-      return;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    require(out.good());
-  }
-
- private:
-  std::string root_;
-};
+// The synthetic tree; an empty content leaves the file out.
+void put(const tov::test::SysfsTree& tree, const std::string& relative, std::string_view content) {
+  std::error_code ignored;
+  std::filesystem::remove(tree.root() + relative, ignored);
+  if (!content.empty()) tree.write(relative.substr(1), content);
+}
 
 std::string cacheFile(int index, int file) {
   return "/cpu0/cache/index" + std::to_string(index) + "/" + kCacheFiles[file];
@@ -156,7 +115,8 @@ bool operator==(const tov::CacheInfo& a, const tov::CacheInfo& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const Tree tree;
+  static const tov::test::SysfsTree tree;
+  require(!tree.root().empty());
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::array<std::string_view, kFields> fields{};
   std::size_t start = 0;
@@ -174,14 +134,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::array<std::string_view, kCpus> lists{};
   for (int cpu = 0; cpu < kCpus; ++cpu) {
     lists[cpu] = fields[2 + cpu];
-    tree.put("/cpu" + std::to_string(cpu) + kCoreSuffix, lists[cpu]);
+    put(tree, "/cpu" + std::to_string(cpu) + kCoreSuffix, lists[cpu]);
   }
   std::array<std::string_view, kIndexes * kCacheFileCount> cacheFiles{};
   for (int index = 0; index < kIndexes; ++index) {
     for (int file = 0; file < kCacheFileCount; ++file) {
       const std::size_t slot = index * kCacheFileCount + file;
       cacheFiles[slot] = fields[2 + kCpus + slot];
-      tree.put(cacheFile(index, file), cacheFiles[slot]);
+      put(tree, cacheFile(index, file), cacheFiles[slot]);
     }
   }
 

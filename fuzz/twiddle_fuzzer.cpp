@@ -2,36 +2,23 @@
 // that getColTwidTableSize / getRowTwidTableSize report, so ASan sees any write past them. The
 // written bits are compared with the scalar reference of the tests; gaps must keep their bytes.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "fuzz_input.hpp"
 #include "support/twid_oracle.hpp"
 #include "tov/config.hpp"
 #include "tov/fft/twiddle.hpp"
 
 namespace {
 
+using tov::fuzz::Bytes;
+using tov::fuzz::require;
 using tov::test::Elem;
 
 constexpr long kMaxElements = 1 << 16;  // keeps one input fast; layouts repeat at any size
 constexpr unsigned char kFill = 0xA5;
-
-class Bytes {
- public:
-  Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint8_t next() { return pos_ < size_ ? data_[pos_++] : 0; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 // A plan of S factors: first factor 0 to 40, entries of radix 1 to 11 or packed (radix 1 to 6,
 // count 0 to 3), a plain last entry (the row stage), and a chirp flag in some word-0 patterns.
@@ -96,6 +83,13 @@ void checkRow(bool rc, long length, const std::vector<int>& plan, Elem e) {
   });
 }
 
+template <class T>
+void checkCol(const std::vector<int>& plan, Elem e) {
+  checkTable<T>(tov::fft::getColTwidTableSize(plan.data()),
+                tov::test::oracleColTable(plan.data(), e), e,
+                [&](T* table) { tov::fft::writeColTwidTable<T>(plan.data(), table); });
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -115,28 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const long length = rc ? raw % 5000 : isRowChirp(plan) ? raw % ((total + 1) / 2 + 1) : raw;
 
   switch (writer % 8) {
-    case 0:
-      checkTable<float>(tov::fft::getColTwidTableSize(plan.data()),
-                        tov::test::oracleColTable(plan.data(), Elem::f32), Elem::f32,
-                        [&](float* t) { tov::fft::writeColTwidTable<float>(plan.data(), t); });
-      break;
-    case 1:
-      checkTable<double>(tov::fft::getColTwidTableSize(plan.data()),
-                         tov::test::oracleColTable(plan.data(), Elem::f64), Elem::f64,
-                         [&](double* t) { tov::fft::writeColTwidTable<double>(plan.data(), t); });
-      break;
+    case 0: checkCol<float>(plan, Elem::f32); break;
+    case 1: checkCol<double>(plan, Elem::f64); break;
     case 2: checkRow<2, double>(rc, length, plan, Elem::f64); break;
     case 3: checkRow<4, float>(rc, length, plan, Elem::f32); break;
     case 4: checkRow<4, double>(rc, length, plan, Elem::f64); break;
     case 5: checkRow<8, float>(rc, length, plan, Elem::f32); break;
 #if defined(__FLT16_MAX__)
     case 6:
-      if (fp16) {
-        checkTable<_Float16>(
-            tov::fft::getColTwidTableSize(plan.data()),
-            tov::test::oracleColTable(plan.data(), Elem::f16), Elem::f16,
-            [&](_Float16* t) { tov::fft::writeColTwidTable<_Float16>(plan.data(), t); });
-      }
+      if (fp16) checkCol<_Float16>(plan, Elem::f16);
       break;
     case 7:
       if (fp16) checkRow<16, _Float16>(rc, length, plan, Elem::f16);

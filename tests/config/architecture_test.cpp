@@ -27,18 +27,6 @@ Architecture classify(CpuidWords words, std::uint64_t xcr0, int* xcr0Reads = nul
   return result;
 }
 
-TEST(ArchitectureText, EnumeratorsAndNonEnumerators) {
-  EXPECT_EQ(tov::toString(Architecture::detect), "Architecture::detect");
-  EXPECT_EQ(tov::toString(Architecture::unsupported), "Architecture::unsupported");
-  EXPECT_EQ(tov::toString(Architecture::avx2), "Architecture::avx2");
-  EXPECT_EQ(tov::toString(static_cast<Architecture>(18)), "Architecture::avx512");
-  EXPECT_EQ(tov::toString(static_cast<Architecture>(0x112)), "Architecture::avx512fp16");
-  EXPECT_EQ(tov::toString(static_cast<Architecture>(0x20100)), "Architecture::sve256");
-  for (std::int32_t value : {3, 17, 19, 0x100, 273, 0x20000, -1, INT32_MIN, INT32_MAX}) {
-    EXPECT_EQ(tov::toString(static_cast<Architecture>(value)), "") << value;
-  }
-}
-
 TEST(ClassifyArchitecture, MissingLeaf1FeatureIsUnsupportedWithoutReadingXcr0) {
   for (std::uint32_t missing : {1u << 12, 1u << 27, 1u << 28}) {
     int reads = -1;

@@ -24,15 +24,8 @@ using tov::test::SysfsTree;
 void writeEntry(const SysfsTree& tree, int cpu, int index, std::vector<const char*> texts) {
   std::string dir = tov::detail::cpuDirectory("", cpu).substr(1) + "/cache/index";
   tov::detail::appendDecimal(dir, index);
-  const char* names[] = {"/type",
-                         "/level",
-                         "/size",
-                         "/shared_cpu_list",
-                         "/coherency_line_size",
-                         "/number_of_sets",
-                         "/ways_of_associativity"};
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i] != nullptr) tree.write(dir + names[i], texts[i]);
+    if (texts[i] != nullptr) tree.write(dir + "/" + tov::test::kCacheFiles[i], texts[i]);
   }
 }
 

@@ -63,6 +63,15 @@ struct FakeAffinity {
   std::vector<std::size_t> requestedBytes;
 };
 
+// The files of a cache index directory, in the order the tests give their contents.
+inline constexpr const char* kCacheFiles[] = {"type",
+                                              "level",
+                                              "size",
+                                              "shared_cpu_list",
+                                              "coherency_line_size",
+                                              "number_of_sets",
+                                              "ways_of_associativity"};
+
 // CPUs first..last, both included.
 inline std::vector<int> cpuRange(int first, int last) {
   std::vector<int> cpus;

@@ -10,6 +10,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "support/allocation_counter.hpp"
 #include "tov/fft/dims.hpp"
@@ -89,42 +90,32 @@ TEST(Allocation, TwiddleWritersAllocateNothing) {
 // The counter itself: each way of allocating counts, library string results included, so a zero
 // above means that nothing was allocated, not that nothing was seen.
 void* volatile gSink;
+void* keep(void* block) {
+  gSink = block;
+  return block;
+}
 
 TEST(AllocationCounter, SeesEveryWayOfAllocating) {
-  EXPECT_EQ(allocationsDuring([] {
-              gSink = std::malloc(24);
-              std::free(gSink);
-            }),
-            1u);
-  EXPECT_EQ(allocationsDuring([] {
-              gSink = std::calloc(3, 8);
-              std::free(gSink);
-            }),
-            1u);
+  const std::pair<const char*, void (*)()> ways[] = {
+    {"malloc", [] { std::free(keep(std::malloc(24))); }},
+    {"calloc", [] { std::free(keep(std::calloc(3, 8))); }},
+#if !defined(__SANITIZE_THREAD__)
+    // g++ 12's ThreadSanitizer runtime does not report aligned_alloc to the allocation hook.
+    {"aligned_alloc", [] { std::free(keep(std::aligned_alloc(64, 128))); }},
+#endif
+    {"operator new", [] { ::operator delete(keep(::operator new(40))); }},
+    {"aligned operator new[]",
+     [] {
+       gSink = ::operator new[](40, std::align_val_t{64});
+       ::operator delete[](gSink, std::align_val_t{64});
+     }},
+  };
+  for (const auto& [name, allocate] : ways) EXPECT_EQ(allocationsDuring(allocate), 1u) << name;
   EXPECT_EQ(allocationsDuring([] {
               gSink = std::malloc(8);
-              gSink = std::realloc(gSink, 4096);
-              std::free(gSink);
+              std::free(keep(std::realloc(gSink, 4096)));
             }),
             2u);
-#if !defined(__SANITIZE_THREAD__)
-  // g++ 12's ThreadSanitizer runtime does not report aligned_alloc to the allocation hook.
-  EXPECT_EQ(allocationsDuring([] {
-              gSink = std::aligned_alloc(64, 128);
-              std::free(gSink);
-            }),
-            1u);
-#endif
-  EXPECT_EQ(allocationsDuring([] {
-              gSink = ::operator new(40);
-              ::operator delete(gSink);
-            }),
-            1u);
-  EXPECT_EQ(allocationsDuring([] {
-              gSink = ::operator new[](40, std::align_val_t{64});
-              ::operator delete[](gSink, std::align_val_t{64});
-            }),
-            1u);
   // Past the short-string buffer: the text form allocates.
   EXPECT_GE(allocationsDuring([] {
               const std::string text = tov::fft::toString(OoplaceDim{kMin, kMin, kMin});

@@ -9,15 +9,8 @@
 
 #include "detect/data_cache.hpp"
 #include "detect/topology.hpp"
+#include "support/sanitizer.hpp"
 #include "tov/detect.hpp"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TOV_SANITIZER_ALLOCATOR 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TOV_SANITIZER_ALLOCATOR 1
-#endif
-#endif
 
 namespace {
 

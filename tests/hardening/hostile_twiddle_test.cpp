@@ -4,6 +4,7 @@
 // under the sanitize preset these also prove the absence of undefined behaviour.
 #include <climits>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "twiddle/table_helpers.hpp"
@@ -21,6 +22,7 @@ using tov::test::SentinelTable;
 
 // Tables larger than this are only sized, not written.
 constexpr long kMaxWritten = 1 << 21;
+long gWritten = 0;  // tables written by the two checks below
 
 void writeColChecked(const std::vector<int>& plan, Elem e) {
   const long size = tov::fft::getColTwidTableSize(plan.data());
@@ -28,6 +30,7 @@ void writeColChecked(const std::vector<int>& plan, Elem e) {
   if (size > kMaxWritten) return;
   SentinelTable table(size, e);
   callColWriter(plan.data(), e, table.data());
+  ++gWritten;
   EXPECT_TRUE(table.guardIntact()) << "column table wrote past " << size << ", word 0 " << plan[0];
 }
 
@@ -37,6 +40,7 @@ void writeRowChecked(Instance in, bool rc, long length, const std::vector<int>& 
   if (size > kMaxWritten) return;
   SentinelTable table(size, in.e);
   callRowWriter(in, rc, length, plan.data(), table.data());
+  ++gWritten;
   EXPECT_TRUE(table.guardIntact()) << "VL " << in.vl << " rc " << rc << " length " << length
                                    << " word 0 " << plan[0] << " wrote past " << size;
 }
@@ -81,6 +85,31 @@ TEST(HostileTwiddle, ExtremeRowRadicesAndFirstFactors) {
       }
     }
   }
+}
+
+// Random plans outside the format: negative, zero and huge words and packed words anywhere, with
+// any chirp bits and lengths from -20.
+TEST(HostileTwiddle, ArbitraryPlansStayInsideTheReportedSize) {
+  std::mt19937_64 rng(99);
+  const auto word = [&]() -> int {
+    switch (rng() % 4) {
+      case 0: return static_cast<int>(rng() % 7) - 2;  // -2 ... 4
+      case 1: return static_cast<int>(rng() % 40);
+      case 2: return static_cast<int>(((rng() % 9) << 16) | (rng() % 4));  // packed
+      default: return static_cast<int>(static_cast<std::uint32_t>(rng()));
+    }
+  };
+  TOV_REQUIRE_AVX2();
+  const long writtenBefore = gWritten;
+  for (int trial = 0; trial < 3000 && !HasFailure(); ++trial) {
+    std::vector<int> plan = {static_cast<int>(rng() % 6)};
+    if (rng() % 2) plan[0] |= static_cast<int>(static_cast<std::uint32_t>(rng()) & ~0xFFu);
+    for (int i = 0; i < 6; ++i) plan.push_back(word());
+    const long length = static_cast<long>(rng() % 200) - 20;
+    writeColChecked(plan, Elem::f32);
+    writeRowChecked({4, Elem::f32}, false, length, plan);
+  }
+  EXPECT_GT(gWritten - writtenBefore, 3000);
 }
 
 // Split tables and chirp blocks with negative, zero and huge lengths; chirp blocks whose filter

@@ -30,7 +30,7 @@ using tov::fft::InplaceDim;
 using tov::fft::OoplaceDim;
 
 struct Case {
-  const char* name;
+  std::string name;
   std::function<std::string()> run;
 };
 
@@ -167,23 +167,21 @@ std::vector<Case> allCases() {
        [] {
          return toString(InplaceDim{kMin, -1, 3}) + toString(OoplaceDim{kMin, 0, INT64_MAX});
        }},
-      {"canonicalizeCC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return canonicalizeCC(a...); }); }},
-      {"canonicalizeCC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return canonicalizeCC(a...); }); }},
-      {"canonicalizeRC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return canonicalizeRC(a...); }); }},
-      {"canonicalizeRC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return canonicalizeRC(a...); }); }},
-      {"getMinSizeCC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return getMinSizeCC(a...); }); }},
-      {"getMinSizeCC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return getMinSizeCC(a...); }); }},
-      {"getMinSizeRC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return getMinSizeRC(a...); }); }},
-      {"getMinSizeRC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return getMinSizeRC(a...); }); }},
   };
+}
+
+// Each canonicalization and size function on both record types.
+template <class Dim>
+void addDimsCases(std::vector<Case>& cases, const std::string& dim) {
+  using namespace tov::fft;
+  cases.push_back({"canonicalizeCC" + dim,
+                   [] { return onProblem<Dim>([](auto... a) { return canonicalizeCC(a...); }); }});
+  cases.push_back({"canonicalizeRC" + dim,
+                   [] { return onProblem<Dim>([](auto... a) { return canonicalizeRC(a...); }); }});
+  cases.push_back({"getMinSizeCC" + dim,
+                   [] { return onProblem<Dim>([](auto... a) { return getMinSizeCC(a...); }); }});
+  cases.push_back({"getMinSizeRC" + dim,
+                   [] { return onProblem<Dim>([](auto... a) { return getMinSizeRC(a...); }); }});
 }
 
 // The twiddle writers the processor runs, each call writing an array of its own (a packed entry,
@@ -191,35 +189,30 @@ std::vector<Case> allCases() {
 void addTwiddleCases(std::vector<Case>& cases) {
   using tov::test::Elem;
   static constexpr int kPlan[] = {0x104, 3, 2 << 16 | 2, 5, 8};
-  static constexpr const char* kColNames[] = {
-      "writeColTwidTable<_Float16>", "writeColTwidTable<float>", "writeColTwidTable<double>"};
-  static constexpr const char* kRowNames[] = {
-      "writeRowTwidTable<2, double>", "writeRowTwidTable<4, float>", "writeRowTwidTable<4, double>",
-      "writeRowTwidTable<8, float>", "writeRowTwidTable<16, _Float16>"};
   const auto bytesOf = [](const tov::test::SentinelTable& table) {
     return std::string(table.bytes.begin(), table.bytes.end());
   };
   for (const Elem e : {Elem::f16, Elem::f32, Elem::f64}) {
     if (!tov::test::cpuRuns(e)) continue;
-    cases.push_back({kColNames[static_cast<int>(e)], [e, bytesOf] {
+    cases.push_back({std::string("writeColTwidTable ") + tov::test::elemName(e), [e, bytesOf] {
                        tov::test::SentinelTable table(tov::fft::getColTwidTableSize(kPlan), e);
                        tov::test::callColWriter(kPlan, e, table.data());
                        return bytesOf(table);
                      }});
   }
-  for (std::size_t i = 0; i < std::size(tov::test::kInstances); ++i) {
-    const tov::test::Instance in = tov::test::kInstances[i];
+  for (const tov::test::Instance in : tov::test::kInstances) {
     if (!tov::test::cpuRuns(in.e)) continue;
-    cases.push_back({kRowNames[i], [in, bytesOf] {
-                       std::string out;
-                       for (const bool rc : {false, true}) {
-                         tov::test::SentinelTable table(tov::test::rowSize(in.vl, rc, 200, kPlan),
-                                                        in.e);
-                         tov::test::callRowWriter(in, rc, 200, kPlan, table.data());
-                         out += bytesOf(table);
-                       }
-                       return out;
-                     }});
+    cases.push_back(
+        {"writeRowTwidTable VL " + std::to_string(in.vl) + " " + tov::test::elemName(in.e),
+         [in, bytesOf] {
+           std::string out;
+           for (const bool rc : {false, true}) {
+             tov::test::SentinelTable table(tov::test::rowSize(in.vl, rc, 200, kPlan), in.e);
+             tov::test::callRowWriter(in, rc, 200, kPlan, table.data());
+             out += bytesOf(table);
+           }
+           return out;
+         }});
   }
 }
 
@@ -228,6 +221,8 @@ TEST(ThreadSafety, EightThreadsAtOnceGetTheSingleThreadedResults) {
   constexpr int kRounds = 50;
   std::vector<Case> cases = allCases();
   addTwiddleCases(cases);
+  addDimsCases<InplaceDim>(cases, "(InplaceDim)");
+  addDimsCases<OoplaceDim>(cases, "(OoplaceDim)");
   std::vector<std::string> expected;
   for (const Case& c : cases) expected.push_back(c.run());
 

@@ -18,8 +18,3 @@ inline bool cpuHasAvx512Fp16() { return detectArchitecture() == Architecture::av
   do {                                                                               \
     if (!::tov::test::cpuHasAvx2()) GTEST_SKIP() << "processor lacks AVX2 with FMA"; \
   } while (0)
-
-#define TOV_REQUIRE_AVX512FP16()                                                          \
-  do {                                                                                    \
-    if (!::tov::test::cpuHasAvx512Fp16()) GTEST_SKIP() << "processor lacks AVX-512 FP16"; \
-  } while (0)

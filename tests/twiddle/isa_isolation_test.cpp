@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <regex>
 #include <string>
 #include <string_view>
 
@@ -15,24 +16,10 @@ bool contains(std::string_view s, std::string_view part) {
   return s.find(part) != std::string_view::npos;
 }
 
-bool usesAvx512Register(std::string_view insn) {
-  if (contains(insn, "%zmm")) return true;
-  for (std::size_t at = insn.find("%k"); at != std::string_view::npos;
-       at = insn.find("%k", at + 1)) {
-    if (at + 2 < insn.size() && insn[at + 2] >= '0' && insn[at + 2] <= '7') return true;
-  }
-  for (std::string_view reg : {"%xmm", "%ymm"}) {
-    for (std::size_t at = insn.find(reg); at != std::string_view::npos;
-         at = insn.find(reg, at + 1)) {
-      const std::size_t d = at + reg.size();
-      if (d + 1 < insn.size() && insn[d] >= '1' && insn[d] <= '3' && insn[d + 1] >= '0' &&
-          insn[d + 1] <= '9') {
-        const int number = (insn[d] - '0') * 10 + (insn[d + 1] - '0');
-        if (number >= 16) return true;
-      }
-    }
-  }
-  return false;
+// zmm, the opmask registers k0-k7, and the registers 16-31 that only AVX-512 encodes.
+bool usesAvx512Register(const std::string& insn) {
+  static const std::regex kAvx512Register("%(zmm|k[0-7]|[xy]mm(1[6-9]|2[0-9]|3[01]))");
+  return std::regex_search(insn, kAvx512Register);
 }
 
 bool isFp16Function(std::string_view name) {
@@ -68,7 +55,7 @@ TEST(IsaIsolation, WideRegistersOnlyInTheTwiddleWriters) {
     }
     if (line.empty() || line[0] != ' ') continue;
     ++instructions;
-    if (usesAvx512Register(line)) {
+    if (usesAvx512Register(std::string(line))) {
       ++fp16Wide;
       EXPECT_TRUE(isFp16Function(function)) << "AVX-512 register in " << function << ": " << line;
     } else if (contains(line, "%ymm")) {

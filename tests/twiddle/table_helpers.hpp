@@ -2,6 +2,8 @@
 // arrays with a guard region behind the documented size.
 #pragma once
 
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -107,6 +109,29 @@ inline long countMismatches(const SentinelTable& t, const std::vector<std::uint6
     }
   }
   return bad;
+}
+
+// `write(table)` writes a table of `size` elements. Under round toward zero (bits 13-14),
+// flush-to-zero (bit 15), denormals-are-zero (bit 6), a stale invalid flag (bit 0) and
+// divide-by-zero unmasked (bit 9 clear) the table must be bit for bit the one written under the
+// reference setting, and MXCSR must come back whole. Under the reference control bits (with a
+// stale denormal flag) MXCSR is not rewritten: the inexact flag (bit 5) raised inside stays set.
+template <class Write>
+void expectMxcsrBracket(long size, Elem e, Write write) {
+  constexpr unsigned kOdd = (0x1F80u & ~0x200u) | 0x6000u | 0x8000u | 0x40u | 0x1u;
+  SentinelTable ref(size, e), odd(size, e);
+  write(ref.data());
+  const unsigned saved = _mm_getcsr();
+  _mm_setcsr(kOdd);
+  write(odd.data());
+  const unsigned afterOdd = _mm_getcsr();
+  _mm_setcsr(0x1F80u | 0x2u);
+  write(ref.data());
+  const unsigned afterReference = _mm_getcsr();
+  _mm_setcsr(saved);
+  EXPECT_EQ(odd.bytes, ref.bytes);
+  EXPECT_EQ(afterOdd, kOdd);
+  EXPECT_EQ(afterReference & ~0x1Du, 0x1F80u | 0x2u | 0x20u) << "rewritten although it matched";
 }
 
 }  // namespace tov::test
