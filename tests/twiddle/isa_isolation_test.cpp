@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
 
@@ -17,9 +16,21 @@ bool contains(std::string_view s, std::string_view part) {
 }
 
 // zmm, the opmask registers k0-k7, and the registers 16-31 that only AVX-512 encodes.
-bool usesAvx512Register(const std::string& insn) {
-  static const std::regex kAvx512Register("%(zmm|k[0-7]|[xy]mm(1[6-9]|2[0-9]|3[01]))");
-  return std::regex_search(insn, kAvx512Register);
+bool usesAvx512Register(std::string_view insn) {
+  for (std::size_t at = insn.find('%'); at != std::string_view::npos; at = insn.find('%', at + 1)) {
+    const std::string_view reg = insn.substr(at + 1);
+    if (reg.starts_with("zmm")) return true;
+    if (reg.size() >= 2 && reg[0] == 'k' && reg[1] >= '0' && reg[1] <= '7') return true;
+    if (reg.starts_with("xmm") || reg.starts_with("ymm")) {
+      const std::string_view digits = reg.substr(3, 2);
+      const int number = digits.size() == 2 && digits[0] >= '1' && digits[0] <= '3' &&
+                                 digits[1] >= '0' && digits[1] <= '9'
+                             ? (digits[0] - '0') * 10 + (digits[1] - '0')
+                             : 0;
+      if (number >= 16 && number <= 31) return true;
+    }
+  }
+  return false;
 }
 
 bool isFp16Function(std::string_view name) {
