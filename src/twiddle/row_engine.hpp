@@ -16,9 +16,26 @@ inline void fillZero(T* from, T* to) {
   if (to > from) __builtin_memset(from, 0, static_cast<unsigned long>(to - from) * sizeof(T));
 }
 
+// Index generators that produce one k at a time through Derived::next(), handed out four at a
+// time as writeBatches expects: vector() as 8k in doubles, scalar() as integers.
+template <class Derived>
+class SequentialIndices {
+ public:
+  __m256d vector() {
+    std::int64_t k[4];
+    scalar(k);
+    return _mm256_mul_pd(_mm256_setr_pd(static_cast<double>(k[0]), static_cast<double>(k[1]),
+                                        static_cast<double>(k[2]), static_cast<double>(k[3])),
+                         _mm256_set1_pd(8.0));
+  }
+  void scalar(std::int64_t (&k)[4]) {
+    for (std::int64_t& index : k) index = static_cast<Derived*>(this)->next();
+  }
+};
+
 // Squares modulo 2n: j*j mod 2n for j = 0, 1, 2, ..., kept by adding 2j + 1 and subtracting
 // 2n once (valid up to j = n; later positions are dropped by the writer).
-class SquareIndices {
+class SquareIndices : public SequentialIndices<SquareIndices> {
  public:
   explicit SquareIndices(std::int64_t twiceN) : twiceN_(twiceN) {}
   std::int64_t next() {
@@ -27,14 +44,6 @@ class SquareIndices {
     if (square_ >= twiceN_) square_ = wrapAdd(square_, -twiceN_);
     ++j_;
     return k;
-  }
-  __m256d vector() {
-    const double a = static_cast<double>(next()), b = static_cast<double>(next());
-    const double c = static_cast<double>(next()), d = static_cast<double>(next());
-    return _mm256_mul_pd(_mm256_setr_pd(a, b, c, d), _mm256_set1_pd(8.0));
-  }
-  void scalar(std::int64_t (&k)[4]) {
-    for (int i = 0; i < 4; ++i) k[i] = next();
   }
 
  private:
@@ -46,7 +55,7 @@ class SquareIndices {
 // Indices of the full lane groups in table order: k = (q*VL + i)*j for q (outer), j = 1 ... r-1,
 // i = 0 ... VL-1 (inner). Used for VL = 2, where a vector block fills only half a batch.
 template <long VL>
-class GroupIndices {
+class GroupIndices : public SequentialIndices<GroupIndices<VL>> {
  public:
   explicit GroupIndices(std::int64_t radix) : radix_(radix) {}
   std::int64_t next() {
@@ -59,14 +68,6 @@ class GroupIndices {
       }
     }
     return k;
-  }
-  __m256d vector() {
-    const double a = static_cast<double>(next()), b = static_cast<double>(next());
-    const double c = static_cast<double>(next()), d = static_cast<double>(next());
-    return _mm256_mul_pd(_mm256_setr_pd(a, b, c, d), _mm256_set1_pd(8.0));
-  }
-  void scalar(std::int64_t (&k)[4]) {
-    for (int n = 0; n < 4; ++n) k[n] = next();
   }
 
  private:
