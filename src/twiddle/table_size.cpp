@@ -49,6 +49,9 @@ std::int64_t rowWidth(std::int64_t r, std::int64_t vl) {
 
 }  // namespace
 
+// The entry decoding below repeats that of writeTwidStages on purpose: the writers are compiled
+// for AVX2, and an inline helper shared with this baseline file could reach the linker as its
+// AVX2 copy and run here on a processor without AVX.
 std::int64_t countStageValues(int count, int const** cursor, std::int64_t* length) {
   if (count < 1) return 0;
   int const* const entries = *cursor;
