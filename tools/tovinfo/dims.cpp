@@ -3,18 +3,17 @@
 #include "tov/fft/dims.hpp"
 
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "commands.hpp"
+#include "decimal.hpp"
 #include "json.hpp"
 
 namespace tovinfo {
@@ -37,34 +36,18 @@ constexpr const char* kHelp =
     "  --json              one JSON object instead of text\n"
     "example: tovinfo dims rc ooplace 4 6:3:3 --batch 2\n";
 
-// A decimal 64-bit integer, "-" allowed, nothing else around it.
-bool parseInt(std::string_view text, std::int64_t& value) {
-  const char* end = text.data() + text.size();
-  const std::from_chars_result parsed = std::from_chars(text.data(), end, value);
-  return parsed.ec == std::errc{} && parsed.ptr == end;
-}
-
 // Splits "a:b:c" into 1 or `fields` integers (missing strides are 0).
 bool parseFields(std::string_view text, std::size_t fields, std::array<std::int64_t, 3>& out) {
   out = {0, 0, 0};
   std::size_t count = 0;
   while (true) {
     const std::size_t colon = text.find(':');
-    if (count == fields || !parseInt(text.substr(0, colon), out[count])) return false;
+    if (count == fields || !parseDecimal(text.substr(0, colon), out[count])) return false;
     ++count;
     if (colon == std::string_view::npos) break;
     text.remove_prefix(colon + 1);
   }
   return count == 1 || count == fields;
-}
-
-void append(std::string& out, std::int64_t value) {
-  char digits[24];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-void append(std::string& out, std::uint64_t value) {
-  char digits[24];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
 void writeJson(JsonWriter& json, const InplaceDim& d) {
@@ -78,13 +61,13 @@ void writeJson(JsonWriter& json, const OoplaceDim& d) {
 // A value in place, (input, output) out of place.
 template <class T>
 void appendSides(std::string& out, T value) {
-  append(out, value);
+  appendDecimal(out, value);
 }
 template <class T>
 void appendSides(std::string& out, const std::pair<T, T>& sides) {
-  append(out, sides.first);
+  appendDecimal(out, sides.first);
   out += ' ';
-  append(out, sides.second);
+  appendDecimal(out, sides.second);
 }
 template <class T>
 void writeSides(JsonWriter& json, T value) {
@@ -148,7 +131,7 @@ int describe(const Request& request) {
   } else {
     const char* sides = inplace ? "" : "  (input output)";
     out += "problem    ", out += kind, out += ' ', out += place, out += ", rank ";
-    append(out, std::uint64_t{rank});
+    appendDecimal(out, std::uint64_t{rank});
     out += "\ncanonical ";
     for (const Dim& d : dims) out += ' ', out += tov::fft::toString(d);
     out += "\nbatch      ", out += tov::fft::toString(batch);

@@ -2,11 +2,12 @@
 // integers, written with std::to_chars so no locale reaches the numbers.
 #pragma once
 
-#include <charconv>
 #include <concepts>
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "decimal.hpp"
 
 namespace tovinfo {
 
@@ -32,8 +33,7 @@ class JsonWriter {
   template <std::integral Integer>
   JsonWriter& number(Integer value) {
     separate();
-    char digits[24];
-    out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    appendDecimal(out_, value);
     return *this;
   }
 

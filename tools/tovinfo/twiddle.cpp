@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "commands.hpp"
+#include "decimal.hpp"
 #include "tov/config.hpp"
 
 namespace tovinfo {
@@ -50,9 +50,7 @@ int usageError(const char* what, std::string_view arg) {
 
 // A whole argument as a decimal integer in [low, high].
 bool parseInt(std::string_view text, long low, long high, long& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && stop == end && !text.empty() && value >= low && value <= high;
+  return parseDecimal(text, value) && value >= low && value <= high;
 }
 
 enum class Type { f32, f64, f16 };
