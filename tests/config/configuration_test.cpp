@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <locale>
 #include <sstream>
 #include <unordered_set>
@@ -18,34 +19,47 @@ ConfigItem item(std::int32_t parameter, std::int32_t value) {
 }
 
 TEST(ConfigItem, TextForms) {
-  EXPECT_EQ((ConfigItem{Parameter::threads, 8}).toString(), "{Parameter::threads, 8}");
-  EXPECT_EQ((ConfigItem{Parameter::l2size, 1048576}).toString(), "{Parameter::l2size, 1048576}");
-  EXPECT_EQ((ConfigItem{Parameter::invalid, -3}).toString(), "{Parameter::invalid, -3}");
-  EXPECT_EQ((ConfigItem{Parameter::l1size, 0}).toString(), "{Parameter::l1size, 0}");
-  EXPECT_EQ((ConfigItem{Parameter::teams, -1}).toString(), "{Parameter::teams, -1}");
-  EXPECT_EQ((ConfigItem{Parameter::l3size, INT32_MIN}).toString(),
-            "{Parameter::l3size, -2147483648}");
-  EXPECT_EQ((ConfigItem{Parameter::l1size, INT32_MAX}).toString(),
-            "{Parameter::l1size, 2147483647}");
-  // Unnamed parameter numbers print the value alone.
-  EXPECT_EQ(item(300, 5).toString(), "{Parameter::5}");
-  EXPECT_EQ(item(258, 7).toString(), "{Parameter::7}");
-  EXPECT_EQ(item(2, 1).toString(), "{Parameter::1}");
-  EXPECT_EQ(item(-1, 0).toString(), "{Parameter::0}");
-  // Architecture items are written as the architecture's own text.
-  EXPECT_EQ(item(1, 18).toString(), "Architecture::avx512");
-  EXPECT_EQ(item(1, 0).toString(), "Architecture::detect");
-  EXPECT_EQ(item(1, 5).toString(), "");
+  const std::pair<ConfigItem, const char*> texts[] = {
+      {item(0x100, 8), "{Parameter::threads, 8}"},
+      {item(0x101, -1), "{Parameter::teams, -1}"},
+      {item(0x111, 0), "{Parameter::l1size, 0}"},
+      {item(0x112, 1048576), "{Parameter::l2size, 1048576}"},
+      {item(0x113, INT32_MIN), "{Parameter::l3size, -2147483648}"},
+      {item(0, INT32_MAX), "{Parameter::invalid, 2147483647}"},
+      // Unnamed parameter numbers, near the named ones or far, print the value alone.
+      {item(2, 1), "{Parameter::1}"},
+      {item(258, 7), "{Parameter::7}"},
+      {item(0x110, -5), "{Parameter::-5}"},
+      {item(0x114, 3), "{Parameter::3}"},
+      {item(-1, 0), "{Parameter::0}"},
+      {item(INT32_MIN, 9), "{Parameter::9}"},
+      // Architecture items are written as the architecture's own text, empty when not a level.
+      {item(1, 18), "Architecture::avx512"},
+      {item(1, 0), "Architecture::detect"},
+      {item(1, 5), ""},
+      {item(1, INT32_MIN), ""},
+  };
+  for (const auto& [configItem, text] : texts) {
+    EXPECT_EQ(configItem.toString(), text);
+    std::ostringstream streamed;
+    streamed << configItem;
+    EXPECT_EQ(streamed.str(), text);
+  }
 }
 
 TEST(ConfigItem, HashAndEqualityLookAtTheParameterOnly) {
-  // Values of every parameter, hashes of negative parameters: see the hostile-input tests.
-  const ConfigItem four{Parameter::threads, 4}, sixteen{Parameter::threads, 16};
-  EXPECT_TRUE(four != (ConfigItem{Parameter::teams, 4}));
-  EXPECT_EQ((ConfigItem{Parameter::l3size, 9})(four), 256u);  // the argument is hashed
-  std::unordered_set<ConfigItem, ConfigItem> set{four, sixteen, {Parameter::teams, 2}};
+  for (const std::int32_t parameter : {INT32_MIN, -256, -1, 0, 1, 0x100, 0x113, INT32_MAX}) {
+    const ConfigItem a = item(parameter, 4), b = item(parameter, ~4);
+    // The argument is hashed, not *this; a negative parameter is sign-extended.
+    EXPECT_EQ(item(0x101, 9)(a), static_cast<std::size_t>(std::int64_t{parameter}));
+    EXPECT_TRUE(a == b);
+    EXPECT_FALSE(a != b);
+    EXPECT_FALSE(a == item(parameter ^ 1, 4));
+    EXPECT_TRUE(a != item(parameter ^ 1, 4));
+  }
+  std::unordered_set<ConfigItem, ConfigItem> set{item(0x100, 4), item(0x100, 16), item(0x101, 2)};
   EXPECT_EQ(set.size(), 2u);
-  EXPECT_EQ(set.find({Parameter::threads, 0})->value, 4);
+  EXPECT_EQ(set.find(item(0x100, 0))->value, 4);
 }
 
 TEST(Configuration, LookupFindsTheFirstMatchOrZero) {
@@ -53,29 +67,32 @@ TEST(Configuration, LookupFindsTheFirstMatchOrZero) {
   EXPECT_EQ(empty.get(Parameter::threads), 0);
   EXPECT_EQ(empty.getArchitecture(), Architecture::detect);
 
-  Configuration cfg{
-      {{Parameter::threads, 4}, {Parameter::architecture, 2}, {Parameter::threads, 16}}};
-  cfg.items.push_back({Parameter::architecture, 18});
+  Configuration cfg{{item(0x100, 4), item(1, 2), item(0x100, 16), item(-7, INT32_MIN)}};
+  cfg.items.push_back(item(1, 18));
   EXPECT_EQ(cfg.get(Parameter::threads), 4);
   EXPECT_EQ(cfg.get(Parameter::l1size), 0);
+  EXPECT_EQ(cfg.get(static_cast<Parameter>(-7)), INT32_MIN);
   EXPECT_EQ(cfg.getArchitecture(), Architecture::avx2);
-  EXPECT_EQ(cfg.get(Parameter::architecture), 2);
 
-  // A stored detect reads the same as none; it is not replaced by the detected level.
-  const Configuration stored{{{Parameter::architecture, 0}, {Parameter::architecture, 2}}};
-  EXPECT_EQ(stored.getArchitecture(), Architecture::detect);
+  // A stored detect reads the same as none; it is not replaced by the detected level, and a
+  // value that is no level comes back as it is.
+  EXPECT_EQ((Configuration{{item(1, 0), item(1, 2)}}).getArchitecture(), Architecture::detect);
+  EXPECT_EQ((Configuration{{item(1, -9)}}).getArchitecture(), static_cast<Architecture>(-9));
 }
 
 TEST(Configuration, TextForms) {
-  EXPECT_EQ(Configuration{}.toString(), "{}");
-  const Configuration cfg{{{Parameter::architecture, 2}, {Parameter::threads, 8}}};
-  EXPECT_EQ(cfg.toString(), "{Architecture::avx2, {Parameter::threads, 8}}");
-  const Configuration odd{{{Parameter::architecture, 5}, {Parameter::teams, 2}}};
-  EXPECT_EQ(odd.toString(), "{, {Parameter::teams, 2}}");
-
-  std::ostringstream out;
-  out << cfg << '|' << cfg.items[1];
-  EXPECT_EQ(out.str(), "{Architecture::avx2, {Parameter::threads, 8}}|{Parameter::threads, 8}");
+  const std::pair<Configuration, const char*> texts[] = {
+      {{}, "{}"},
+      {{{item(1, 2), item(0x100, 8)}}, "{Architecture::avx2, {Parameter::threads, 8}}"},
+      {{{item(1, 5), item(0x101, 2)}}, "{, {Parameter::teams, 2}}"},
+      {{{item(300, -1)}}, "{{Parameter::-1}}"},
+  };
+  for (const auto& [cfg, text] : texts) {
+    EXPECT_EQ(cfg.toString(), text);
+    std::ostringstream streamed;
+    streamed << cfg << '|';
+    EXPECT_EQ(streamed.str(), std::string(text) + '|');
+  }
 }
 
 // Digit grouping in the global locale must not reach the text forms.
@@ -88,9 +105,9 @@ TEST(Configuration, TextIgnoresTheGlobalLocale) {
   const std::locale previous =
       std::locale::global(std::locale(std::locale::classic(), new Thousands));
   std::ostringstream out;
-  out << ConfigItem{Parameter::l2size, 1048576};
+  out << Configuration{{item(0x112, 1048576)}};
   std::locale::global(previous);
-  EXPECT_EQ(out.str(), "{Parameter::l2size, 1048576}");
+  EXPECT_EQ(out.str(), "{{Parameter::l2size, 1048576}}");
 }
 
 }  // namespace
