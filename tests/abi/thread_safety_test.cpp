@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <barrier>
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "detect/data_cache.hpp"
@@ -37,15 +38,20 @@ std::string bytes(const T* data, std::size_t count) {
   return std::string(reinterpret_cast<const char*>(data), count * sizeof(T));
 }
 
-constexpr std::int32_t kValues[] = {INT32_MIN, -1, 0, 1, 2, 18, 256, 258, 274, 300, 0x20100};
 constexpr int kPlan[] = {0x104, 3, 2 << 16 | 2, 5, 8};  // chirp flag, packed entry, row stage
 
-// A canonicalization or size function on a fresh rank-3 problem: the records and the result.
-template <class Dim, class Function>
-std::string onProblem(Function function) {
-  Dim records[4] = {{4, 0, 0}, {INT64_MIN, -3, 7}, {6, 0, 5}, {3, 0, 0}};
-  const auto result = function(3ul, records, &records[3]);
-  return bytes(records, 4) + bytes(&result, 1);
+// Canonicalization and size functions on fresh rank-3 problems: the records and the results.
+template <class Dim>
+std::string dimsFunctions() {
+  using namespace tov::fft;
+  const Dim problem[4] = {{4, 0, 0}, {INT64_MIN, -3, 7}, {6, 0, 5}, {3, 0, 0}};
+  Dim cc[4], rc[4];
+  std::copy(problem, problem + 4, cc);
+  std::copy(problem, problem + 4, rc);
+  const auto results =
+      std::tuple(canonicalizeCC(3, cc, &cc[3]), canonicalizeRC(3, rc, &rc[3]),
+                 getMinSizeCC(3, problem, &problem[3]), getMinSizeRC(3, problem, &problem[3]));
+  return bytes(cc, 4) + bytes(rc, 4) + bytes(&results, 1) + toString(problem[1]);
 }
 
 template <class T>
@@ -59,54 +65,40 @@ template <long VL, class T>
 std::string rowTables() {
   std::string out;
   for (const bool rc : {false, true}) {
-    std::vector<T> table(
-        static_cast<std::size_t>(tov::fft::getRowTwidTableSize<VL>(rc, 200, kPlan)));
+    std::vector<T> table(std::size_t(tov::fft::getRowTwidTableSize<VL>(rc, 200, kPlan)));
     tov::fft::writeRowTwidTable<VL, T>(rc, 200, kPlan, table.data());
     out += bytes(table.data(), table.size());
   }
   return out;
 }
 
-std::string dataCaches() {
+template <class Describe>
+std::string dataCaches(Describe describe) {
   std::string out;
-  for (const int level : {0, 1, 2, 3, 4}) out += tov::toString(tov::detectDataCache(level));
+  for (const int level : {0, 1, 2, 3, 4}) out += tov::toString(describe(level));
   return out;
 }
 
 std::vector<Case> exportedFunctions() {
-  using namespace tov::fft;
   std::vector<Case> cases = {
       {"detectArchitecture", [] { return tov::toString(tov::detectArchitecture()); }},
-      {"toString(Architecture)",
+      {"configuration",
        [] {
-         std::string out;
-         for (const std::int32_t v : kValues) out += tov::toString(tov::Architecture{v}) + '|';
-         return out;
-       }},
-      {"ConfigItem, Configuration",
-       [] {
-         tov::Configuration configuration;
-         std::ostringstream streamed;
-         std::string out;
-         for (const std::int32_t p : kValues) {
-           const tov::ConfigItem item{tov::Parameter{p}, ~p};
-           configuration.items.push_back(item);
-           out += std::to_string(item(item)) + (item == tov::ConfigItem{} ? '=' : '#') +
-                  (item != tov::ConfigItem{} ? '!' : '=') + item.toString();
-           streamed << item;
-         }
-         for (const std::int32_t p : kValues)
-           out += std::to_string(configuration.get(tov::Parameter{p}));
-         streamed << configuration;
-         return out + std::to_string(static_cast<int>(configuration.getArchitecture())) +
-                configuration.toString() + streamed.str();
+         const tov::Configuration cfg{
+             {{tov::Parameter{-3}, 5}, {tov::Parameter::architecture, 18}}};
+         const tov::ConfigItem item = cfg.items[0];
+         std::ostringstream out;
+         out << cfg << item << item(item) << (item == item) << (item != item)
+             << cfg.get(tov::Parameter{-3}) << static_cast<int>(cfg.getArchitecture());
+         return out.str() + cfg.toString() + item.toString() + tov::toString(tov::Architecture{3});
        }},
       {"detectCpus", [] { return std::to_string(tov::detectCpus()); }},
       // detectAvailableCpus goes here.
       {"detectCores", [] { return std::to_string(tov::detectCores()); }},
       {"detectDies", [] { return std::to_string(tov::detectDies()); }},
       {"detectPackages", [] { return std::to_string(tov::detectPackages()); }},
-      {"detectDataCache", dataCaches},  // depends on the CPU, see sameResult
+      // The CPU the thread runs on is the scheduler's choice; see sameResult.
+      {"detectDataCache", [] { return dataCaches(tov::detectDataCache); }},
       {"toString(CacheInfo)",
        [] {
          return tov::toString(tov::CacheInfo{~0u, 7, 64, 0, 12});
@@ -114,47 +106,27 @@ std::vector<Case> exportedFunctions() {
       // This machine may publish no cache directories: a fixture tree reaches the cache reader.
       {"data caches of a fixture",
        [] {
-         std::string out;
-         for (const int level : {1, 2, 3, 4}) {
-           out += tov::toString(tov::detail::describeDataCache(
-               TOV_TEST_DATA_DIR "/sysfs/20em64t-hybrid-1p6c2t+2ca4co1t", 12, level));
-         }
-         return out;
+         return dataCaches([](int level) {
+           return tov::detail::describeDataCache(
+               TOV_TEST_DATA_DIR "/sysfs/20em64t-hybrid-1p6c2t+2ca4co1t", 12, level);
+         });
        }},
-      {"toString(dims)",
-       [] {
-         return toString(InplaceDim{INT64_MIN, -1, 3}) + toString(OoplaceDim{1, 0, -9});
-       }},
-      {"canonicalizeCC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return canonicalizeCC(a...); }); }},
-      {"canonicalizeCC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return canonicalizeCC(a...); }); }},
-      {"canonicalizeRC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return canonicalizeRC(a...); }); }},
-      {"canonicalizeRC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return canonicalizeRC(a...); }); }},
-      {"getMinSizeCC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return getMinSizeCC(a...); }); }},
-      {"getMinSizeCC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return getMinSizeCC(a...); }); }},
-      {"getMinSizeRC(InplaceDim)",
-       [] { return onProblem<InplaceDim>([](auto... a) { return getMinSizeRC(a...); }); }},
-      {"getMinSizeRC(OoplaceDim)",
-       [] { return onProblem<OoplaceDim>([](auto... a) { return getMinSizeRC(a...); }); }},
+      {"InplaceDim functions", dimsFunctions<InplaceDim>},
+      {"OoplaceDim functions", dimsFunctions<OoplaceDim>},
   };
-  // The writers and size functions that this processor runs (sizes are called by each writer case).
+  // The writers that this processor runs, and with them the table sizes.
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-    cases.push_back({"writeColTwidTable<float>", colTable<float>});
-    cases.push_back({"writeColTwidTable<double>", colTable<double>});
-    cases.push_back({"writeRowTwidTable<2, double>", rowTables<2, double>});
-    cases.push_back({"writeRowTwidTable<4, float>", rowTables<4, float>});
-    cases.push_back({"writeRowTwidTable<4, double>", rowTables<4, double>});
-    cases.push_back({"writeRowTwidTable<8, float>", rowTables<8, float>});
+    cases.insert(cases.end(), {{"writeColTwidTable<float>", colTable<float>},
+                               {"writeColTwidTable<double>", colTable<double>},
+                               {"writeRowTwidTable<2, double>", rowTables<2, double>},
+                               {"writeRowTwidTable<4, float>", rowTables<4, float>},
+                               {"writeRowTwidTable<4, double>", rowTables<4, double>},
+                               {"writeRowTwidTable<8, float>", rowTables<8, float>}});
   }
 #if defined(__FLT16_MAX__)
   if (__builtin_cpu_supports("avx512fp16")) {
-    cases.push_back({"writeColTwidTable<_Float16>", colTable<_Float16>});
-    cases.push_back({"writeRowTwidTable<16, _Float16>", rowTables<16, _Float16>});
+    cases.insert(cases.end(), {{"writeColTwidTable<_Float16>", colTable<_Float16>},
+                               {"writeRowTwidTable<16, _Float16>", rowTables<16, _Float16>}});
   }
 #endif
   return cases;
@@ -169,12 +141,10 @@ bool sameResult(const Case& c, const std::string& expected, const std::string& g
   if (sched_getaffinity(0, sizeof set, &set) != 0) return false;
   for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
     if (!CPU_ISSET(cpu, &set)) continue;
-    std::string described;
-    for (const int level : {0, 1, 2, 3, 4}) {
-      described +=
-          tov::toString(tov::detail::describeDataCache(tov::detail::kSysfsCpuRoot, cpu, level));
-    }
-    if (got == described) return true;
+    const auto describe = [cpu](int level) {
+      return tov::detail::describeDataCache(tov::detail::kSysfsCpuRoot, cpu, level);
+    };
+    if (got == dataCaches(describe)) return true;
   }
   return false;
 }
