@@ -15,7 +15,6 @@
 #include <tuple>
 #include <vector>
 
-#include "detect/data_cache.hpp"
 #include "tov/config.hpp"
 #include "tov/detect.hpp"
 #include "tov/fft/dims.hpp"
@@ -66,13 +65,6 @@ std::string tables() {
   return out;
 }
 
-template <class Describe>
-std::string dataCaches(Describe describe) {
-  std::string out;
-  for (const int level : {0, 1, 2, 3, 4}) out += tov::toString(describe(level));
-  return out;
-}
-
 std::vector<Case> exportedFunctions() {
   std::vector<Case> cases = {
       {"detectArchitecture", [] { return tov::toString(tov::detectArchitecture()); }},
@@ -96,16 +88,8 @@ std::vector<Case> exportedFunctions() {
       // race check applies to it.
       {"detectDataCache, toString(CacheInfo)",
        [] {
-         dataCaches(tov::detectDataCache);
+         for (const int level : {0, 1, 2, 3, 4}) tov::detectDataCache(level);
          return tov::toString(tov::CacheInfo{~0u, 7, 64, 0, 12});
-       }},
-      // This machine may publish no cache directories: a fixture tree reaches the cache reader.
-      {"data caches of a fixture",
-       [] {
-         return dataCaches([](int level) {
-           return tov::detail::describeDataCache(
-               TOV_TEST_DATA_DIR "/sysfs/20em64t-hybrid-1p6c2t+2ca4co1t", 12, level);
-         });
        }},
       {"InplaceDim functions", dimsFunctions<InplaceDim>},
       {"OoplaceDim functions", dimsFunctions<OoplaceDim>},

@@ -1,6 +1,6 @@
-// The text forms, and the rules that a dense layout of random problems does not reach: the
-// unsigned comparison of extents, rank-0 batches, negative batch counts, and batch strides below
-// one point.
+// The text forms, and the rules that neither the brute-force layout count nor the invariants of
+// the dims fuzzer pin down: the unsigned comparison of extents, rank-0 batches, negative batch
+// counts, and batch strides below one point.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -18,13 +18,6 @@ using tov::fft::toString;
 using U64Pair = std::pair<std::uint64_t, std::uint64_t>;
 using I64Pair = std::pair<std::int64_t, std::int64_t>;
 
-template <class Dim>
-std::string text(const std::vector<Dim>& dims, const Dim& batch) {
-  std::string out;
-  for (const Dim& dim : dims) out += toString(dim);
-  return out + toString(batch);
-}
-
 TEST(DimText, DecimalFieldsWithoutReserved) {
   EXPECT_EQ(toString(InplaceDim{-1, 0, 0xDEAD}), "{-1, 0}");
   EXPECT_EQ(toString(OoplaceDim{3, -4, 0}), "{3, -4, 0}");
@@ -37,7 +30,8 @@ TEST(Canonicalize, LargestExtentIsUnsignedAndRankZeroRealToComplexHasNoFloor) {
   std::vector<InplaceDim> negative{{2, 0, 0}, {4, -2, 0}};
   InplaceDim batch{1, 0, 0};
   EXPECT_EQ(tov::fft::canonicalizeCC(2, negative.data(), &batch), std::uint64_t{0} - 8);
-  EXPECT_EQ(text(negative, batch), "{2, -8}{4, -2}{1, -16}");
+  EXPECT_EQ(toString(negative[0]) + toString(negative[1]) + toString(batch),
+            "{2, -8}{4, -2}{1, -16}");
   // Rank 0: a batch n of 0 becomes 1, a negative one stays; CC has the floor of one point.
   for (const auto& [given, largest, canonical] :
        std::vector<std::tuple<InplaceDim, std::uint64_t, const char*>>{
@@ -77,11 +71,6 @@ TEST(MinSize, RankZeroBatchStrideBelowOnePointCountsAsOnePointInRealToComplexOnl
                                                    {{4, 1, 2}, {4, 8}}}) {
     EXPECT_EQ(tov::fft::getMinSizeRC(0, nullptr, &batch), size) << toString(batch);
   }
-  // Canonicalization keeps the stride 1 (it rewrites only zeros), and the size stays 8.
-  InplaceDim kept = narrow;
-  tov::fft::canonicalizeRC(0, nullptr, &kept);
-  EXPECT_EQ(kept.stride, 1);
-  EXPECT_EQ(tov::fft::getMinSizeRC(0, nullptr, &kept), 8);
 }
 
 }  // namespace
