@@ -117,7 +117,9 @@ TEST(ConfigItem, HashAndEqualityLookAtTheParameterOnly) {
   }
   std::unordered_set<ConfigItem, ConfigItem> set{item(0x100, 4), item(0x100, 16), item(0x101, 2)};
   EXPECT_EQ(set.size(), 2u);
-  EXPECT_EQ(set.find(item(0x100, 0))->value, 4);
+  const auto found = set.find(item(0x100, 0));
+  ASSERT_NE(found, set.end());
+  EXPECT_EQ(found->value, 4);
 }
 
 TEST(Configuration, LookupFindsTheFirstMatchOrZero) {
