@@ -9,42 +9,27 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-bool replay(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", file.c_str());
-    return false;
-  }
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  return true;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  int inputs = 0;
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path = argv[i];
-    if (std::filesystem::is_directory(path)) {
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
-        if (!entry.is_regular_file()) continue;
-        if (!replay(entry.path())) return 1;
-        ++inputs;
-      }
-    } else {
-      if (!replay(path)) return 1;
-      ++inputs;
+    if (!fs::is_directory(argv[i])) {
+      files.emplace_back(argv[i]);
+      continue;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(argv[i])) {
+      if (entry.is_regular_file()) files.push_back(entry.path());
     }
   }
-  // An empty corpus would make the replay test pass without running anything.
-  if (inputs == 0) {
-    std::fprintf(stderr, "no inputs replayed\n");
-    return 1;
+  for (const fs::path& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "cannot read %s\n", file.c_str());
+      return 1;
+    }
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
-  std::printf("%d inputs replayed\n", inputs);
-  return 0;
+  std::printf("%zu inputs replayed\n", files.size());
+  return files.empty() ? 1 : 0;  // an empty corpus would pass without running anything
 }

@@ -7,6 +7,8 @@ namespace tov {
 namespace {
 
 // Name texts of the named parameters other than architecture, which is written differently.
+// The separator ", " belongs to the name: a parameter without a name is written with its value
+// alone, "{Parameter::5}", so that the text never shows an empty name before a separator.
 const char* parameterName(Parameter parameter) {
   switch (parameter) {
     case Parameter::invalid: return "invalid, ";

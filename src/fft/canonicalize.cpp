@@ -13,12 +13,15 @@ using detail::Transform;
 using detail::Word;
 using detail::word;
 
+// The reserved word is cleared in every in-place record that canonicalization derives. The RC
+// innermost record is not derived: its stride is fixed whatever it held (rcInnermost), and its
+// other words pass through as the caller set them, reserved included, as dims.hpp promises.
 void clearReserved(InplaceDim& dim) { dim.reserved = 0; }
 void clearReserved(OoplaceDim&) {}
 
 template <class Dim>
 struct Canonicalizer {
-  using S = detail::Sides<Dim>;
+  using DimSides = detail::Sides<Dim>;
   // Extents are compared as unsigned numbers: a negative product counts as the largest.
   detail::Words<Dim> largest{};
   bool noFloor = false;  // RC with rank 0: the result is the batch extent alone
@@ -27,21 +30,21 @@ struct Canonicalizer {
     if (!noFloor) largest = passedOn;
   }
   void rcInnermost(Dim& dim) {
-    for (std::size_t side = 0; side < S::kCount; ++side) {
-      dim.*S::kStride[side] = signedWord(S::kRcInnerStride[side]);
+    for (std::size_t side = 0; side < DimSides::kCount; ++side) {
+      dim.*DimSides::kStride[side] = signedWord(DimSides::kRcInnerStride[side]);
     }
   }
   void record(Dim& dim, std::size_t side, Word stride, Word extent) {
-    dim.*S::kStride[side] = signedWord(stride);
+    dim.*DimSides::kStride[side] = signedWord(stride);
     clearReserved(dim);
     largest[side] = std::max(largest[side], extent);
   }
   void batch(Dim& dim, const detail::Words<Dim>& passedOn) {
     if (dim.n == 0) dim.n = 1;
     clearReserved(dim);
-    for (std::size_t side = 0; side < S::kCount; ++side) {
-      const Word stride = detail::denseStride(dim.*S::kStride[side], passedOn[side]);
-      dim.*S::kStride[side] = signedWord(stride);
+    for (std::size_t side = 0; side < DimSides::kCount; ++side) {
+      const Word stride = detail::denseStride(dim.*DimSides::kStride[side], passedOn[side]);
+      dim.*DimSides::kStride[side] = signedWord(stride);
       largest[side] = std::max(largest[side], stride * word(dim.n));
     }
   }

@@ -78,25 +78,25 @@ using Words = std::array<Word, Sides<std::remove_const_t<Dim>>::kCount>;
 // dims[i] is touched only for i < rank, so with rank 0 `dims` may be null.
 template <class Dim, class Visitor>
 void walkDenseLayout(Transform kind, unsigned long rank, Dim* dims, Dim& batch, Visitor& visit) {
-  using S = Sides<std::remove_const_t<Dim>>;
+  using DimSides = Sides<std::remove_const_t<Dim>>;
   Words<Dim> passedOn;
   unsigned long outer = rank;  // dims[0, outer) follow the general rule
   if (kind == Transform::rc && rank != 0) {
     outer = rank - 1;
-    for (std::size_t side = 0; side < S::kCount; ++side) {
-      passedOn[side] = S::rcInnerExtent(side, dims[outer].n);
+    for (std::size_t side = 0; side < DimSides::kCount; ++side) {
+      passedOn[side] = DimSides::rcInnerExtent(side, dims[outer].n);
     }
   } else {
-    for (std::size_t side = 0; side < S::kCount; ++side) {
-      passedOn[side] = S::pointScalars(kind, side);
+    for (std::size_t side = 0; side < DimSides::kCount; ++side) {
+      passedOn[side] = DimSides::pointScalars(kind, side);
     }
   }
   visit.start(passedOn);
   if (outer != rank) visit.rcInnermost(dims[outer]);
   while (outer != 0) {
     Dim& dim = dims[--outer];
-    for (std::size_t side = 0; side < S::kCount; ++side) {
-      const Word stride = denseStride(dim.*S::kStride[side], passedOn[side]);
+    for (std::size_t side = 0; side < DimSides::kCount; ++side) {
+      const Word stride = denseStride(dim.*DimSides::kStride[side], passedOn[side]);
       passedOn[side] = stride * word(dim.n);
       visit.record(dim, side, stride, passedOn[side]);
     }

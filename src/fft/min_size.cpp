@@ -12,7 +12,7 @@ using detail::word;
 
 template <class Dim>
 struct SizeCounter {
-  using S = detail::Sides<Dim>;
+  using DimSides = detail::Sides<Dim>;
   // One past the last scalar touched so far: the innermost extent, then (n - 1) strides more for
   // each record outwards.
   detail::Words<Dim> size{};
@@ -25,10 +25,14 @@ struct SizeCounter {
   }
   void batch(const Dim& dim, const detail::Words<Dim>& passedOn) {
     if (dim.n < 2) return;  // a single transform (or none): signed on purpose
-    for (std::size_t side = 0; side < S::kCount; ++side) {
-      const std::int64_t given = dim.*S::kStride[side];
+    for (std::size_t side = 0; side < DimSides::kCount; ++side) {
+      const std::int64_t given = dim.*DimSides::kStride[side];
       Word stride = detail::denseStride(given, passedOn[side]);
-      // With rank 0 an RC batch stride below one point (passedOn) counts as one point.
+      // With rank 0 an RC batch stride below one point (passedOn) counts as one point, so the
+      // size is that of batch.n points that do not overlap, whatever stride was given. CC sizes
+      // and canonicalization (which rewrites only zeros) use a given stride as it is; the size
+      // stays the same before and after canonicalization because the raise applies to the
+      // stride the caller gave, which canonicalization keeps.
       if (rcRankZero && given < signedWord(passedOn[side])) stride = passedOn[side];
       size[side] += (word(dim.n) - 1u) * stride;
     }

@@ -61,7 +61,8 @@ elseif(CASE STREQUAL "JsonParses")
     message("SKIPPED: no python3 to parse JSON")
     return()
   endif()
-  foreach(args IN ITEMS "machine;--json" "dims;--json;rc;ooplace;4;6:3:3;--batch;2"
+  # --json alone: machine is the default command.
+  foreach(args IN ITEMS "machine;--json" "--json" "dims;--json;rc;ooplace;4;6:3:3;--batch;2"
                         "dims;--json;cc;inplace")
     run_tovinfo(${args})
     file(WRITE ${WORK_DIR}/out.json "${out}")

@@ -21,11 +21,11 @@ constexpr Command kCommands[] = {
 };
 
 constexpr const char* kUsage =
-    "usage: tovinfo [machine | dims ... | twiddle ...] [--help | --version]\n";
+    "usage: tovinfo [machine] [--json] | dims ... | twiddle ... | --help | --version\n";
 
 void printHelp() {
   std::fputs(kUsage, stdout);
-  std::fputs("\nCommands (machine is the default):\n", stdout);
+  std::fputs("\nCommands (machine is the default; its options work without naming it):\n", stdout);
   for (const Command& command : kCommands) {
     std::printf("  %-10.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
                 static_cast<int>(command.summary.size()), command.summary.data());
@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (command.name == first) return command.run(args.subspan(1));
   }
+  // machine is the default command, so its options work without naming it.
+  if (first.substr(0, 1) == "-") return tovinfo::runMachine(args);
   std::fprintf(stderr, "tovinfo: unknown command or option '%s'; %s", args[0], kUsage);
   return tovinfo::kExitUsage;
 }
