@@ -142,10 +142,11 @@ std::vector<Case> allCases() {
       {"topology groups of a fixture",
        [data] {
          std::string out;
-         for (const char* suffix : {"/topology/core_cpus_list", "/topology/die_cpus_list",
-                                    "/topology/package_cpus_list"}) {
+         using Lists = std::span<const char* const>;
+         for (const Lists lists : {Lists(tov::detail::kCoreLists), Lists(tov::detail::kDieLists),
+                                   Lists(tov::detail::kPackageLists)}) {
            out += std::to_string(tov::detail::countTopologyGroups(
-                      data + "fakecpuid1f-64intel64-2p4d2n2c2t", suffix,
+                      data + "fakecpuid1f-64intel64-2p4d2n2c2t", lists,
                       [](std::size_t bytes, cpu_set_t* set) {
                         for (std::size_t cpu = 0; cpu < 64; ++cpu) CPU_SET_S(cpu, bytes, set);
                         return 0;
