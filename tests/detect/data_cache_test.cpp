@@ -1,4 +1,4 @@
-// Data-cache descriptions on synthetic cache directories and on trimmed trees of real machines.
+// Data-cache descriptions on synthetic cache directories.
 #include "detect/data_cache.hpp"
 
 #include <gtest/gtest.h>
@@ -98,19 +98,6 @@ TEST(DataCache, EntriesWithoutALevelAreSkippedImplausibleOnesStayDefined) {
   for (int level : {-1, INT_MIN, 27, 32, INT_MAX}) EXPECT_EQ(defaultCacheSize(level), 0u) << level;
   writeEntry(tree, 1, 0, {"Data\n", "-5\n", nullptr, "-2147483648-2147483647\n"});
   EXPECT_EQ(describe(tree.root, 1, 1), "{0 KiB, 2147483647, 64 B, 0, 0}");
-}
-
-// Recorded files, read by hand: trailing NUL bytes (Kunpeng), the L3 at index4 after a separate
-// instruction L2 (Itanium), no shared_cpu_list, line size or ways (POWER9), an E-core (hybrid).
-TEST(RealTrees, DataCaches) {
-  const auto real = [](const char* name, int cpu, int level) {
-    return describe(std::string(TOV_TEST_DATA_DIR) + "/sysfs/" + name, cpu, level);
-  };
-  EXPECT_EQ(real("128arm-2pa2n8cluster4co", 0, 3), "{32768 KiB, 32, 128 B, 2048, 15}");
-  EXPECT_EQ(real("8ia64-2s2c2t", 0, 3), "{9216 KiB, 1, 128 B, 8192, 9}");
-  EXPECT_EQ(real("nvidiagpunumanodes", 0, 3), "{10240 KiB, 1, 64 B, 8, 0}");
-  EXPECT_EQ(real("fakecpuid1f-64intel64-2p4d2n2c2t", 0, 3), "{16384 KiB, 8, 64 B, 16384, 16}");
-  EXPECT_EQ(real("20em64t-hybrid-1p6c2t+2ca4co1t", 12, 2), "{2048 KiB, 4, 64 B, 2048, 16}");
 }
 
 }  // namespace
