@@ -14,9 +14,15 @@ namespace tov {
 
 // Logical CPUs in the calling thread's affinity mask; 1 when the mask cannot be obtained.
 TOV_API int detectCpus();
+// detectCpus() lowered to the CPU bandwidth limit of the calling process's cgroup and its
+// ancestors (cgroup v2 cpu.max, cgroup v1 cpu.cfs_quota_us / cpu.cfs_period_us; the tightest one
+// wins), rounded up and never below 1. A container's CPU limit leaves every CPU of the machine in
+// the affinity mask: size thread pools by this count.
+TOV_API int detectAvailableCpus();
 // Distinct cores, dies and packages among those CPUs, from the kernel's topology lists
-// (/sys/devices/system/cpu/cpuN/topology/{core,die,package}_cpus_list). A CPU without its list
-// file counts as a group of its own; 1 when the mask cannot be obtained.
+// (/sys/devices/system/cpu/cpuN/topology/{core,die,package}_cpus_list; on kernels without them,
+// thread_siblings_list for cores and core_siblings_list for packages, and one die per package).
+// A CPU without a list file counts as a group of its own; 1 when the mask cannot be obtained.
 TOV_API int detectCores();
 TOV_API int detectDies();
 TOV_API int detectPackages();

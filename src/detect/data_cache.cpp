@@ -14,8 +14,17 @@ namespace tov::detail {
 
 namespace {
 
-// Index directories the kernel may publish per CPU.
+// A bound on the work of one call, not a kernel limit: processors publish 3 to 6 indexes (L1
+// data and instruction, L2, L3, at times a separate L2 instruction cache or an L4), and the scan
+// ends at the first missing one anyway. The bound keeps a tree that is not the kernel's (an
+// index directory for every number) from making a call read without end.
 constexpr int kMaxCacheIndexes = 40;
+
+// Fields of an entry that publishes no file for them. 64-byte lines are what every x86-64
+// processor and nearly every arm64 one has; sets and ways have no plausible guess, so 0 says
+// "unknown".
+constexpr std::uint32_t kDefaultLineSize = 64;
+constexpr std::uint32_t kUnknown = 0;
 
 // The decimal number at the very start of `text` (a unit suffix such as the K of "48K" and the
 // line feed are ignored); nothing when there is no digit there or the value does not fit.
@@ -69,10 +78,11 @@ CacheInfo describeDataCache(std::string_view root, int cpu, int level) {
     readField(read("/size"), defaultCacheSize(*entryLevel), result.size);
     const std::string shared = read("/shared_cpu_list");
     const int sharing = shared.empty() ? 0 : countCpuList(shared);
+    // Without a list naming anyone, the cache is taken as the CPU's own.
     result.sharedCpus = sharing > 0 ? sharing : 1;
-    readField(read("/coherency_line_size"), 64, result.lineSize);
-    readField(read("/number_of_sets"), 0, result.sets);
-    readField(read("/ways_of_associativity"), 0, result.ways);
+    readField(read("/coherency_line_size"), kDefaultLineSize, result.lineSize);
+    readField(read("/number_of_sets"), kUnknown, result.sets);
+    readField(read("/ways_of_associativity"), kUnknown, result.ways);
 
     if (*entryLevel == level) return result;
   }

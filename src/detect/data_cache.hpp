@@ -10,8 +10,10 @@
 namespace tov::detail {
 
 // Default size, in KiB, of a cache entry of `level` without a size file: 32 << level (64 for L1,
-// 128 for L2, 256 for L3). A level below 0 or above 26 would shift by a negative amount or out of
-// the 32-bit field; no cache has such a level, so the size is then 0, "unknown".
+// 128 for L2, 256 for L3). A deliberately small guess that grows with the level as real caches
+// do, so that a caller that blocks its work for the cache still gets blocks that fit. A level
+// below 0 or above 26 would shift by a negative amount or out of the 32-bit field; no cache has
+// such a level, so the size is then 0, "unknown".
 std::uint32_t defaultCacheSize(int level);
 
 // The data or unified cache of `level` of CPU `cpu` (a negative cpu, a failed sched_getcpu, reads

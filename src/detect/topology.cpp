@@ -52,7 +52,7 @@ int countCpus(const AffinitySource& source) {
   return mask ? countOf(*mask) : 1;
 }
 
-int countTopologyGroups(std::string_view root, const char* listSuffix,
+int countTopologyGroups(std::string_view root, std::span<const char* const> lists,
                         const AffinitySource& source) {
   const std::optional<AffinityMask> mask = obtainAffinityMask(source);
   if (!mask) return 1;
@@ -62,9 +62,13 @@ int countTopologyGroups(std::string_view root, const char* listSuffix,
   // lies at or above `cpu`: the walk ends inside the set. The bound on cpu is a second guard.
   for (int visited = 0, cpu = 0; visited < count && cpu < capacity; ++cpu) {
     if (!contains(*mask, cpu)) continue;
-    std::string path = cpuDirectory(root, cpu);
-    path += listSuffix;
-    scanCpuList(readFile(path.c_str()), [&](CpuRange range) { clearOthers(*mask, cpu, range); });
+    const std::string directory = cpuDirectory(root, cpu);
+    std::string members;
+    for (const char* list : lists) {
+      members = readFile((directory + list).c_str());
+      if (!members.empty()) break;
+    }
+    scanCpuList(members, [&](CpuRange range) { clearOthers(*mask, cpu, range); });
     count = countOf(*mask);
     ++visited;
   }
@@ -78,17 +82,17 @@ namespace tov {
 int detectCpus() { return detail::countCpus(detail::threadAffinity); }
 
 int detectCores() {
-  return detail::countTopologyGroups(detail::kSysfsCpuRoot, "/topology/core_cpus_list",
+  return detail::countTopologyGroups(detail::kSysfsCpuRoot, detail::kCoreLists,
                                      detail::threadAffinity);
 }
 
 int detectDies() {
-  return detail::countTopologyGroups(detail::kSysfsCpuRoot, "/topology/die_cpus_list",
+  return detail::countTopologyGroups(detail::kSysfsCpuRoot, detail::kDieLists,
                                      detail::threadAffinity);
 }
 
 int detectPackages() {
-  return detail::countTopologyGroups(detail::kSysfsCpuRoot, "/topology/package_cpus_list",
+  return detail::countTopologyGroups(detail::kSysfsCpuRoot, detail::kPackageLists,
                                      detail::threadAffinity);
 }
 

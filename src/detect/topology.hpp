@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace tov::detail {
@@ -42,11 +43,23 @@ std::optional<AffinityMask> obtainAffinityMask(const AffinitySource& source);
 // CPUs in the mask; 1 when there is no mask.
 int countCpus(const AffinitySource& source);
 
-// Distinct groups among the CPUs of the mask, as told by the list files
-// root + "/cpuN" + listSuffix. Each CPU visited in ascending order stays as the representative of
-// its group and clears the other members it lists; a CPU without a list file is a group of its
-// own. Returns 1 when there is no mask, the CPU count when it is 0 or less.
-int countTopologyGroups(std::string_view root, const char* listSuffix,
+// The list files that name the members of a CPU's core, die or package, newest name first: each
+// CPU reads the first of them that is present and not empty. Kernels before 5.3 publish only the
+// older names (thread_siblings_list for the core, core_siblings_list for the package) and know no
+// dies; newer arm64 kernels publish no die list either. Without a die list a package is one die,
+// so the die level falls back on the package lists.
+inline constexpr const char* kCoreLists[] = {"/topology/core_cpus_list",
+                                             "/topology/thread_siblings_list"};
+inline constexpr const char* kDieLists[] = {
+    "/topology/die_cpus_list", "/topology/package_cpus_list", "/topology/core_siblings_list"};
+inline constexpr const char* kPackageLists[] = {"/topology/package_cpus_list",
+                                                "/topology/core_siblings_list"};
+
+// Distinct groups among the CPUs of the mask, as told by each CPU's list file
+// root + "/cpuN" + one of `lists`. Each CPU visited in ascending order stays as the representative
+// of its group and clears the other members it lists; a CPU without any of the files is a group of
+// its own. Returns 1 when there is no mask, the CPU count when it is 0 or less.
+int countTopologyGroups(std::string_view root, std::span<const char* const> lists,
                         const AffinitySource& source);
 
 }  // namespace tov::detail

@@ -78,11 +78,12 @@ std::vector<Case> exportedFunctions() {
              << cfg.get(tov::Parameter{-3}) << static_cast<int>(cfg.getArchitecture());
          return out.str() + cfg.toString() + item.toString() + tov::toString(tov::Architecture{3});
        }},
-      {"detectCpus, detectCores, detectDies, detectPackages",
+      {"detectCpus, detectAvailableCpus, detectCores, detectDies, detectPackages",
        [] {
-         // detectAvailableCpus goes here.
-         return std::to_string(tov::detectCpus()) + ',' + std::to_string(tov::detectCores()) + ',' +
-                std::to_string(tov::detectDies()) + ',' + std::to_string(tov::detectPackages());
+         return std::to_string(tov::detectCpus()) + ',' +
+                std::to_string(tov::detectAvailableCpus()) + ',' +
+                std::to_string(tov::detectCores()) + ',' + std::to_string(tov::detectDies()) + ',' +
+                std::to_string(tov::detectPackages());
        }},
       // detectDataCache describes the CPU that the scheduler picked for the thread, so only the
       // race check applies to it.

@@ -29,10 +29,11 @@ int runMachine(std::span<char* const> args) {
     if (option == "--help" || option == "-h") {
       std::puts(
           "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
-          "CPUs, cores, dies and packages\nthe calling thread may use, the L1 to L3 data caches of "
-          "the CPU it runs on\n({size, sharing CPUs, line size, sets, ways}), and the "
-          "configuration a kernel library\nwould build from them (cache sizes in KiB, 0 where "
-          "unknown).\n  --json   one JSON object instead of text");
+          "CPUs the calling thread may use\n(and how many of them its cgroup's CPU limit leaves "
+          "available), their cores, dies\nand packages, the L1 to L3 data caches of the CPU it "
+          "runs on ({size, sharing CPUs,\nline size, sets, ways}), and the configuration a kernel "
+          "library would build from\nthem (threads: the available CPUs; cache sizes in KiB, 0 "
+          "where unknown).\n  --json   one JSON object instead of text");
       return 0;
     }
     if (option != "--json") {
@@ -44,20 +45,22 @@ int runMachine(std::span<char* const> args) {
     json = true;
   }
   const tov::Architecture level = tov::detectArchitecture();
-  const int counts[] = {tov::detectCpus(), tov::detectCores(), tov::detectDies(),
-                        tov::detectPackages()};
-  const char* const countNames[] = {"cpus", "cores", "dies", "packages"};
+  const int counts[] = {tov::detectCpus(), tov::detectAvailableCpus(), tov::detectCores(),
+                        tov::detectDies(), tov::detectPackages()};
+  const char* const countNames[] = {"cpus", "available cpus", "cores", "dies", "packages"};
+  const char* const countKeys[] = {"cpus", "availableCpus", "cores", "dies", "packages"};
+  constexpr int kCounts = 5;
   const tov::CacheInfo caches[] = {tov::detectDataCache(1), tov::detectDataCache(2),
                                    tov::detectDataCache(3)};
   const tov::Configuration sample{{{tov::Parameter::architecture, static_cast<int>(level)},
-                                   {tov::Parameter::threads, counts[0]},
+                                   {tov::Parameter::threads, counts[1]},
                                    {tov::Parameter::l1size, configValue(caches[0].size)},
                                    {tov::Parameter::l2size, configValue(caches[1].size)},
                                    {tov::Parameter::l3size, configValue(caches[2].size)}}};
   if (json) {
     JsonWriter out;
     out.beginObject().key("architecture").string(tov::toString(level));
-    for (int i = 0; i < 4; ++i) out.key(countNames[i]).number(counts[i]);
+    for (int i = 0; i < kCounts; ++i) out.key(countKeys[i]).number(counts[i]);
     out.key("dataCaches").beginArray();
     for (int index = 0; index < 3; ++index) {
       const tov::CacheInfo& cache = caches[index];
@@ -71,7 +74,7 @@ int runMachine(std::span<char* const> args) {
     return 0;
   }
   std::printf("architecture   %s\n", tov::toString(level).c_str());
-  for (int i = 0; i < 4; ++i) std::printf("%-14s %d\n", countNames[i], counts[i]);
+  for (int i = 0; i < kCounts; ++i) std::printf("%-14s %d\n", countNames[i], counts[i]);
   for (int index = 0; index < 3; ++index) {
     std::printf("L%d data cache  %s\n", index + 1, tov::toString(caches[index]).c_str());
   }
