@@ -3,7 +3,6 @@
 # configure preset installs under /usr with the multiarch library directory.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tov-core)
-set(CPACK_PACKAGE_VENDOR "tov_core developers")
 set(TOV_DEB_MAINTAINER "tov_core developers <tov-core@example.org>"
     CACHE STRING "Maintainer field of the Debian packages")
 set(CPACK_PACKAGE_CONTACT "${TOV_DEB_MAINTAINER}")
@@ -42,9 +41,9 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 
 # The summary is every package's first description line; each adds its own lines below it.
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "The shared library behind a family of FFT kernel libraries for x86-64
-Linux: the instruction-set level, CPUs, cores, dies, packages and data
-caches of the machine, sizes of batched multi-dimensional FFT problems, and
-bit-exact twiddle tables in float, double and _Float16.")
+Linux: the instruction-set level, CPUs, cores, dies, processor packages and
+data caches of the machine, sizes of batched multi-dimensional FFT problems,
+and bit-exact twiddle tables in float, double and _Float16.")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "Development files of libtov_core: the C++17 headers, the CMake package
 (find_package(tov_core), target tov::core) and the pkg-config file tov_core.")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "tovinfo shows what libtov_core computes: the machine description, the
