@@ -1,11 +1,15 @@
-// Uses only the installed public headers and the installed shared library.
+// Includes every public header, uses the shared library and prints the language standard it was
+// compiled with, which its builders check against the C++17 the headers promise.
 #include <iostream>
 #include <tov/config.hpp>
+#include <tov/detect.hpp>
+#include <tov/fft/dims.hpp>
+#include <tov/fft/twiddle.hpp>
 
 int main() {
   const tov::Configuration cfg{{{tov::Parameter::architecture, 2}, {tov::Parameter::threads, 8}}};
   if (cfg.toString() != "{Architecture::avx2, {Parameter::threads, 8}}") return 1;
   if (tov::toString(tov::detectArchitecture()).empty()) return 1;
-  std::cout << "tov consumer ok\n";
+  std::cout << "tov consumer ok, C++ " << __cplusplus << '\n';
   return 0;
 }
