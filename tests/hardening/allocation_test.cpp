@@ -14,7 +14,7 @@
 
 #include "support/allocation_counter.hpp"
 #include "tov/fft/dims.hpp"
-#include "twiddle/table_helpers.hpp"
+#include "support/twid_tables.hpp"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "tov/config.hpp"
 #include "tov/detect.hpp"
 #include "tov/fft/dims.hpp"
-#include "twiddle/table_helpers.hpp"
+#include "support/twid_tables.hpp"
 
 namespace {
 

@@ -1,6 +1,7 @@
-// The double pairs of twidValue before conversion: printed values, the scalar reference bit for
-// bit, and accuracy against long double.
-#include "twiddle/twid_value.hpp"
+// Twiddle values before the conversion to a table's type, on every path: the eighth turns with
+// their signs of zero, the scalar reference bit for bit on both reductions (in doubles below
+// N = 2^50, in integers from there on), and the accuracy of both polynomials.
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
@@ -9,118 +10,115 @@
 #include <cstdint>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "support/twid_oracle.hpp"
-#include "twiddle/cpu.hpp"
+#include "support/twid_tables.hpp"
 
 namespace {
 
-using tov::test::oracleTwid;
+using tov::fft::detail::TwiddlePath;
 using tov::test::TwidPair;
-
-TwidPair value(long k, long n, bool doubleGrade, bool conjugate = false) {
-  double re = 0, im = 0;
-  tov::fft::detail::avx2::twidValues(&k, &n, 1, doubleGrade, conjugate, &re, &im);
-  return {re, im};
-}
 
 std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
 
-void expectPair(TwidPair got, TwidPair want, long k, long n) {
-  EXPECT_EQ(bits(got.re), bits(want.re)) << "re of k=" << k << " N=" << n << ": " << got.re;
-  EXPECT_EQ(bits(got.im), bits(want.im)) << "im of k=" << k << " N=" << n << ": " << got.im;
+// Draws (k, N) with N spread over magnitudes 2^minLog to 2^maxLog, k uniform below N, with extra
+// weight on the octant boundaries where the reduction's comparisons switch.
+std::pair<long, long> draw(std::mt19937_64& rng, int minLog, int maxLog) {
+  const int lg = std::uniform_int_distribution<int>(minLog, maxLog)(rng);
+  const long n = std::uniform_int_distribution<long>(lg == 0 ? 1 : 1L << (lg - 1), 1L << lg)(rng);
+  long k = std::uniform_int_distribution<long>(0, n - 1)(rng);
+  const long near = static_cast<long>(rng() % 8) * (n / 8) + static_cast<long>(rng() % 5) - 2;
+  if (rng() % 4 == 0 && near >= 0 && near < n) k = near;
+  return {k, n};
 }
 
-TEST(TwidValue, EighthTurnsHaveThePrintedBitsAndSignsOfZero) {
-  TOV_REQUIRE_AVX2();
-  const double a = 0.7071067811865475, b = 0.7071067811865476;
-  // (single grade, double grade) for k = N/8 ... 7N/8.
-  const TwidPair single[7] = {{a, b},   {-0.0, 1.0}, {-b, a}, {-1.0, -0.0},
-                              {-a, -b}, {0.0, -1.0}, {b, -a}};
-  const TwidPair dbl[7] = {{b, b},   {-0.0, 1.0}, {-b, b}, {-1.0, -0.0},
-                           {-b, -b}, {0.0, -1.0}, {b, -b}};
-  for (long n : {8L, 64L, 1000L, 3L << 20, 1L << 40, 1L << 52}) {
-    for (int i = 0; i < 7; ++i) {
-      const long k = n / 8 * (i + 1);
-      expectPair(value(k, n, false), single[i], k, n);
-      expectPair(value(k, n, true), dbl[i], k, n);
-    }
-    expectPair(value(0, n, false), {1.0, 0.0}, 0, n);
-    expectPair(value(0, n, true), {1.0, 0.0}, 0, n);
-    // The conjugate form flips only the sign of the imaginary part, zeros included.
-    expectPair(value(0, n, true, true), {1.0, -0.0}, 0, n);
-    expectPair(value(n / 4, n, false, true), {-0.0, -1.0}, n / 4, n);
-    expectPair(value(n / 2, n, true, true), {-1.0, 0.0}, n / 2, n);
+class TwidValue : public testing::TestWithParam<const TwiddlePath*> {
+ protected:
+  void SetUp() override {
+    if (!tov::test::cpuHas(GetParam()->needs)) GTEST_SKIP() << "the processor lacks AVX-512";
   }
-  expectPair(value(1, 3, true), {-0.5, 0.8660254037844386}, 1, 3);
-  expectPair(value(1, 3, false), {-0.5, 0.8660254037844387}, 1, 3);
-}
-
-// Draws (k, N) with N spread over magnitudes from 1 to 2^max_log, k uniform below N, with
-// extra weight on the octant boundaries where the reduction's comparisons switch.
-struct Sampler {
-  std::mt19937_64 rng{20261206};
-  std::pair<long, long> draw(int minLog, int maxLog) {
-    const int lg = std::uniform_int_distribution<int>(minLog, maxLog)(rng);
-    const long lo = lg == 0 ? 1 : 1L << (lg - 1);
-    const long n = std::uniform_int_distribution<long>(lo, (1L << lg))(rng);
-    long k = std::uniform_int_distribution<long>(0, n - 1)(rng);
-    if (rng() % 4 == 0) {
-      const long octant = static_cast<long>(rng() % 8);
-      const long near = octant * (n / 8) + static_cast<long>(rng() % 5) - 2;
-      if (near >= 0 && near < n) k = near;
-    }
-    return {k, n};
+  TwidPair value(long k, long n, bool compensated, bool conjugate = false) const {
+    TwidPair w{};
+    GetParam()->values(&k, &n, 1, compensated, conjugate, &w.re, &w.im);
+    return w;
+  }
+  void expectPair(long k, long n, bool compensated, bool conjugate, TwidPair want) const {
+    const TwidPair got = value(k, n, compensated, conjugate);
+    EXPECT_EQ(bits(got.re), bits(want.re)) << "re of k=" << k << " N=" << n << ": " << got.re;
+    EXPECT_EQ(bits(got.im), bits(want.im)) << "im of k=" << k << " N=" << n << ": " << got.im;
   }
 };
 
-// Both reduction paths (exact doubles below 2^50, integers above) against the reference.
-TEST(TwidValue, MatchesScalarReferenceBitForBitInBothGradesAndForms) {
-  TOV_REQUIRE_AVX2();
-  Sampler sampler;
-  constexpr long kCount = 200000;
+TEST_P(TwidValue, EighthTurnsHaveExactSignsOfZero) {
+  const double a = 0.7071067811865475, b = 0.7071067811865476;
+  // k = N/8 ... 7N/8 with the plain polynomial, then with the compensated one.
+  const TwidPair plain[7] = {{a, b},   {-0.0, 1.0}, {-b, a}, {-1.0, -0.0},
+                             {-a, -b}, {0.0, -1.0}, {b, -a}};
+  const TwidPair compensated[7] = {{b, b},   {-0.0, 1.0}, {-b, b}, {-1.0, -0.0},
+                                   {-b, -b}, {0.0, -1.0}, {b, -b}};
+  for (long n : {8L, 64L, 1000L, 3L << 20, 1L << 40, 1L << 52}) {
+    for (int i = 0; i < 7; ++i) {
+      expectPair(n / 8 * (i + 1), n, false, false, plain[i]);
+      expectPair(n / 8 * (i + 1), n, true, false, compensated[i]);
+    }
+    expectPair(0, n, false, false, {1.0, 0.0});
+    expectPair(0, n, true, false, {1.0, 0.0});
+    // The conjugate form flips only the sign of the imaginary part, zeros included.
+    expectPair(0, n, true, true, {1.0, -0.0});
+    expectPair(n / 4, n, false, true, {-0.0, -1.0});
+    expectPair(n / 2, n, true, true, {-1.0, 0.0});
+  }
+  expectPair(1, 3, true, false, {-0.5, 0.8660254037844386});
+  expectPair(1, 3, false, false, {-0.5, 0.8660254037844387});
+}
+
+// Mostly table-sized lengths; a tenth from 2^49 to 2^62, across the change of reduction.
+TEST_P(TwidValue, MatchesTheReferenceOnBothReductions) {
+  std::mt19937_64 rng(20261206);
+  constexpr long kCount = 100000;
   std::vector<long> ks(kCount), ns(kCount);
   for (long i = 0; i < kCount; ++i) {
-    // Mostly table-sized lengths; some past the vector limit, up to 2^62.
-    const int maxLog = i % 10 == 0 ? 62 : 30;
-    std::tie(ks[i], ns[i]) = sampler.draw(i % 10 == 0 ? 49 : 0, maxLog);
+    std::tie(ks[i], ns[i]) = i % 10 == 0 ? draw(rng, 49, 62) : draw(rng, 0, 30);
   }
   std::vector<double> re(kCount), im(kCount);
-  for (bool dbl : {false, true}) {
-    for (bool conj : {false, true}) {
-      tov::fft::detail::avx2::twidValues(ks.data(), ns.data(), kCount, dbl, conj, re.data(),
-                                         im.data());
-      long mismatches = 0;
-      for (long i = 0; i < kCount; ++i) {
-        const TwidPair want = oracleTwid(ks[i], ns[i], dbl, conj);
-        if (bits(re[i]) != bits(want.re) || bits(im[i]) != bits(want.im)) {
-          if (++mismatches <= 5) {
-            ADD_FAILURE() << "grade " << (dbl ? "double" : "single") << " conj " << conj
-                          << " k=" << ks[i] << " N=" << ns[i] << ": got (" << re[i] << ", " << im[i]
-                          << ") want (" << want.re << ", " << want.im << ")";
-          }
+  for (const bool compensated : {false, true}) {
+    for (const bool conjugate : {false, true}) {
+      GetParam()->values(ks.data(), ns.data(), kCount, compensated, conjugate, re.data(),
+                         im.data());
+      for (long i = 0, bad = 0; i < kCount; ++i) {
+        const TwidPair want = tov::test::oracleTwid(ks[i], ns[i], compensated, conjugate);
+        if ((bits(re[i]) != bits(want.re) || bits(im[i]) != bits(want.im)) && ++bad <= 5) {
+          ADD_FAILURE() << "compensated " << compensated << " conjugate " << conjugate
+                        << " k=" << ks[i] << " N=" << ns[i] << ": got (" << re[i] << ", " << im[i]
+                        << ") want (" << want.re << ", " << want.im << ")";
         }
       }
-      EXPECT_EQ(mismatches, 0);
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, TwidValue, testing::ValuesIn([] {
+                           std::vector<const TwiddlePath*> all;
+                           for (const TwiddlePath& p : tov::fft::detail::kTwiddlePaths) {
+                             all.push_back(&p);
+                           }
+                           return all;
+                         }()),
+                         [](const testing::TestParamInfo<const TwiddlePath*>& param) {
+                           std::string name = param.param->name;
+                           std::replace(name.begin(), name.end(), ' ', '_');
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
 
 // cos and sin of 2*pi*k/N in long double, reduced exactly to the nearest quarter turn first so
 // that values near zero keep their relative accuracy.
 std::pair<long double, long double> reference(long k, long n) {
   const long quarter = (4 * k + n / 2) / n;  // nearest quarter turn, 0 ... 4
-  const long rest = 4 * k - quarter * n;     // |rest| <= n/2, exact
-  const long double angle = 1.5707963267948966192313216916397514L * rest / n;
+  const long double angle = 1.5707963267948966192313216916397514L * (4 * k - quarter * n) / n;
   const long double c = std::cos(angle), s = std::sin(angle);
-  switch (quarter % 4) {
-    case 0: return {c, s};
-    case 1: return {-s, c};
-    case 2: return {-c, -s};
-    default: return {s, -c};
-  }
+  const std::pair<long double, long double> turns[4] = {{c, s}, {-s, c}, {-c, -s}, {s, -c}};
+  return turns[quarter % 4];
 }
 
 std::string text(double x) {
@@ -134,45 +132,36 @@ double ulpsOff(double got, long double want) {
   return static_cast<double>(std::fabs(static_cast<long double>(got) - want) / ulp);
 }
 
-TEST(TwidValue, SingleGradeWithin2e16AndDoubleGradeWithinHalfUlpAndABit) {
-  TOV_REQUIRE_AVX2();
-  Sampler sampler;
+// The paths agree bit for bit (above), so one of them stands for all. Also pins the reference's
+// direct rounding to _Float16: 1 + 2^-11 + 2^-40 becomes 0x3C01 (through float it would tie to
+// 0x3C00).
+TEST(TwidAccuracy, PlainWithin2e16AndCompensatedWithinHalfUlpAndABit) {
+  const TwiddlePath& path = tov::fft::detail::kTwiddlePaths[0];
+  if (!tov::test::cpuHas(path.needs)) GTEST_SKIP() << "the processor lacks AVX2 with FMA";
+#if defined(__FLT16_MAX__)
+  EXPECT_EQ(tov::test::elemBits(1.0 + 0x1p-11 + 0x1p-40, tov::test::Elem::f16), 0x3C01u);
+#endif
+  std::mt19937_64 rng(7);
   constexpr long kCount = 400000;
   std::vector<long> ks(kCount), ns(kCount);
-  for (long i = 0; i < kCount; ++i) std::tie(ks[i], ns[i]) = sampler.draw(1, 30);
-  std::vector<double> sr(kCount), si(kCount), dr(kCount), di(kCount);
-  tov::fft::detail::avx2::twidValues(ks.data(), ns.data(), kCount, false, false, sr.data(),
-                                     si.data());
-  tov::fft::detail::avx2::twidValues(ks.data(), ns.data(), kCount, true, false, dr.data(),
-                                     di.data());
+  for (long i = 0; i < kCount; ++i) std::tie(ks[i], ns[i]) = draw(rng, 1, 30);
+  std::vector<double> pr(kCount), pi(kCount), cr(kCount), ci(kCount);
+  path.values(ks.data(), ns.data(), kCount, false, false, pr.data(), pi.data());
+  path.values(ks.data(), ns.data(), kCount, true, false, cr.data(), ci.data());
   double worstAbs = 0, worstUlps = 0;
   for (long i = 0; i < kCount; ++i) {
     const auto [c, s] = reference(ks[i], ns[i]);
-    worstAbs = std::max({worstAbs, static_cast<double>(std::fabs(sr[i] - c)),
-                         static_cast<double>(std::fabs(si[i] - s))});
-    worstUlps = std::max({worstUlps, ulpsOff(dr[i], c), ulpsOff(di[i], s)});
+    worstAbs = std::max({worstAbs, static_cast<double>(std::fabs(pr[i] - c)),
+                         static_cast<double>(std::fabs(pi[i] - s))});
+    worstUlps = std::max({worstUlps, ulpsOff(cr[i], c), ulpsOff(ci[i], s)});
   }
   EXPECT_LE(worstAbs, 2.0e-16);
   EXPECT_LE(worstUlps, 0.55);
   // A grossly wrong polynomial would still pass loose bounds; these show the errors are real.
   EXPECT_GT(worstAbs, 1.0e-17);
   EXPECT_GT(worstUlps, 0.5);
-  RecordProperty("single_grade_max_abs_error", text(worstAbs));
-  RecordProperty("double_grade_max_ulps", text(worstUlps));
-}
-
-TEST(TwidValue, HalfRoundingOfTheReferenceIsDirect) {
-  // 1 + 2^-11 + 2^-40 rounds up to 0x3C01 directly; through float it would tie to 0x3C00.
-  EXPECT_EQ(tov::test::halfBits(1.0 + 0x1p-11 + 0x1p-40), 0x3C01);
-  EXPECT_EQ(tov::test::halfBits(1.0 + 0x1p-11), 0x3C00);
-  EXPECT_EQ(tov::test::halfBits(0x1p-24), 0x0001);
-  EXPECT_EQ(tov::test::halfBits(0x1p-25), 0x0000);             // tie to even zero
-  EXPECT_EQ(tov::test::halfBits(0x1.8p-25), 0x0001);           // above the tie
-  EXPECT_EQ(tov::test::halfBits(-0x1.ffep-15), 0x8400);        // rounds up to the normal
-  EXPECT_EQ(tov::test::halfBits(0.7071067811865476), 0x39A8);  // 0.70703125
-  EXPECT_EQ(tov::test::halfBits(65504.0), 0x7BFF);
-  EXPECT_EQ(tov::test::halfBits(65520.0), 0x7C00);
-  EXPECT_EQ(tov::test::halfBits(-0.0), 0x8000);
+  RecordProperty("plain_max_abs_error", text(worstAbs));
+  RecordProperty("compensated_max_ulps", text(worstUlps));
 }
 
 }  // namespace
