@@ -17,12 +17,11 @@ template <class V>
 class Progression {
  public:
   Progression(std::int64_t start, std::int64_t step) : start_(start), step_(step) {
-    alignas(64) double u[V::kLanes];
-    for (int i = 0; i < V::kLanes; ++i) {
-      u[i] = 8.0 * static_cast<double>(wrapAdd(start, wrapMul(i, step)));
-    }
-    u_ = V::load(u);
-    stride_ = V::all(8.0 * V::kLanes * static_cast<double>(step));
+    alignas(64) static constexpr double kLaneIndex[16] = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                          8, 9, 10, 11, 12, 13, 14, 15};
+    const double stride = 8.0 * static_cast<double>(step);
+    u_ = V::fma(V::all(stride), V::load(kLaneIndex), V::all(8.0 * static_cast<double>(start)));
+    stride_ = V::all(V::kLanes * stride);
   }
   typename V::Reg vector() {
     const typename V::Reg u = u_;
@@ -49,20 +48,28 @@ class ProductIndices {
  public:
   ProductIndices(std::int64_t width, std::int64_t group, std::int64_t first)
       : width_(width), group_(group), outer_(first) {
-    // Lane p holds position p: block p / group, member p % group of it. The outer factor is kept
-    // times 8, so that the product is u = 8k.
+    // Lane p starts at position p. The outer factor is kept times 8, so that the product is
+    // u = 8k. Stepping (no divisions: they would cost more than a small table).
     alignas(64) double outer[V::kLanes], inner[V::kLanes];
-    for (std::int64_t p = 0; p < V::kLanes; ++p) {
-      const std::int64_t block = p / group;
-      inner[p] = static_cast<double>(1 + block % width);
-      outer[p] = static_cast<double>(8 * (first + p % group + block / width * group));
+    std::int64_t blockOuter = first, member = 0, innerValue = 1;
+    for (int p = 0; p < V::kLanes; ++p) {
+      outer[p] = 8.0 * static_cast<double>(blockOuter + member);
+      inner[p] = static_cast<double>(innerValue);
+      if (++member < group) continue;
+      member = 0;
+      if (++innerValue <= width) continue;
+      innerValue = 1;
+      blockOuter += group;
     }
     outerLanes_ = V::load(outer);
     innerLanes_ = V::load(inner);
-    const std::int64_t blocks = V::kLanes / group;  // per batch
-    innerStep_ = V::all(static_cast<double>(blocks % width));
-    outerStep_ = V::all(static_cast<double>(8 * (blocks / width) * group));
-    wrapStep_ = V::all(static_cast<double>(8 * group));
+    // A batch advances blocks = V::kLanes / group positions of inner: (blocks / width) whole
+    // turns, then blocks % width steps.
+    const std::int64_t blocks = V::kLanes / group;
+    const std::int64_t turns = blocks < width ? 0 : blocks / width;
+    innerStep_ = V::all(static_cast<double>(blocks - turns * width));
+    outerStep_ = V::all(8.0 * static_cast<double>(turns * group));
+    wrapStep_ = V::all(8.0 * static_cast<double>(group));
     widthLanes_ = V::all(static_cast<double>(width));
   }
 

@@ -2,6 +2,9 @@
 // run time, into sentinel-filled arrays with a guard region behind the reported size.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,8 +16,7 @@
 
 namespace tov::test {
 
-inline constexpr unsigned char kSentinel = 0xA5;
-inline constexpr long kGuardElems = 64;
+using fft::detail::TwiddlePath;
 
 inline bool cpuHas(Architecture level) {
   const int bits = static_cast<int>(level);
@@ -33,13 +35,20 @@ inline const char* elemName(Elem e) {
   return e == Elem::f16 ? "Float16" : e == Elem::f32 ? "Float" : "Double";
 }
 
+// Letters, digits and underscores, as test names need.
+inline std::string testName(std::string s) {
+  for (char& c : s) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return s;
+}
+
 // A table kind: vl 0 for the column table, else the row table for vl lanes.
 struct Instance {
   long vl;
   Elem e;
 };
 
-// The five row-table instances.
+// The column tables and the five row-table instances.
+inline constexpr Instance kColumns[] = {{0, Elem::f32}, {0, Elem::f64}, {0, Elem::f16}};
 inline constexpr Instance kInstances[] = {
     {2, Elem::f64}, {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
 
@@ -76,15 +85,12 @@ inline void callRowWriter(Instance in, bool rc, long length, const int* plan, vo
 // One writer: the exported one of a table kind (no path), or that of an internal path.
 struct Writer {
   Instance kind;
-  const fft::detail::TwiddlePath* path;
+  const TwiddlePath* path;
 
   bool runs() const { return cpuRuns(kind.e) && (path == nullptr || cpuHas(path->needs)); }
   std::string name() const {
-    std::string s = kind.vl == 0 ? "Col" : "RowVL" + std::to_string(kind.vl);
-    s += elemName(kind.e);
-    if (path == nullptr) return s + "Exported";
-    for (const char* c = path->name; *c != 0; ++c) s += *c == ' ' || *c == '-' ? '_' : *c;
-    return s;
+    return testName((kind.vl == 0 ? "Col" : "RowVL" + std::to_string(kind.vl)) + elemName(kind.e) +
+                    (path == nullptr ? "Exported" : path->name));
   }
   long size(bool rc, long length, const int* plan) const {
     return kind.vl == 0 ? fft::getColTwidTableSize(plan) : rowSize(kind.vl, rc, length, plan);
@@ -109,27 +115,38 @@ struct Writer {
 // The eight exported writers and the six float and double writers of every path.
 inline std::vector<Writer> allWriters() {
   std::vector<Writer> all;
-  for (const Elem e : {Elem::f32, Elem::f64, Elem::f16}) all.push_back({{0, e}, nullptr});
+  for (const Instance in : kColumns) all.push_back({in, nullptr});
   for (const Instance in : kInstances) all.push_back({in, nullptr});
-  for (const fft::detail::TwiddlePath& path : fft::detail::kTwiddlePaths) {
-    for (const Writer w : std::vector<Writer>(all.begin(), all.begin() + 8)) {
-      if (w.kind.e != Elem::f16) all.push_back({w.kind, &path});
+  for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
+    for (std::size_t i = 0; i < 8; ++i) {
+      if (all[i].kind.e != Elem::f16) all.push_back({all[i].kind, &path});
     }
   }
   return all;
 }
 
-// An array of `elems` elements plus the guard, every byte kSentinel.
+// Every path (or the reciprocal ones), for parameterized tests.
+inline std::vector<const TwiddlePath*> allPaths(bool reciprocalOnly) {
+  std::vector<const TwiddlePath*> all;
+  for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
+    if (path.reciprocal || !reciprocalOnly) all.push_back(&path);
+  }
+  return all;
+}
+
+inline std::string pathTestName(const testing::TestParamInfo<const TwiddlePath*>& info) {
+  return testName(info.param->name);
+}
+
+// An array of `elems` elements plus a guard of 64 elements, every byte 0xA5.
 struct SentinelTable {
   SentinelTable(long elems, Elem elem)
-      : e(elem),
-        size(elems),
-        bytes(static_cast<std::size_t>((elems + kGuardElems) * 8), kSentinel) {}
+      : e(elem), size(elems), bytes(static_cast<std::size_t>((elems + 64) * 8), 0xA5) {}
   void* data() { return bytes.data(); }
   std::uint64_t at(long i) const { return readBits(bytes.data(), i, e); }
   bool guardIntact() const {
     for (std::size_t b = static_cast<std::size_t>(size * elemBytes(e)); b < bytes.size(); ++b) {
-      if (bytes[b] != kSentinel) return false;
+      if (bytes[b] != 0xA5) return false;
     }
     return true;
   }

@@ -19,17 +19,12 @@ bool contains(std::string_view s, std::string_view part) {
 // zmm, the opmask registers k0-k7, and the registers 16-31 that only AVX-512 encodes.
 bool usesAvx512Register(std::string_view insn) {
   for (std::size_t at = insn.find('%'); at != std::string_view::npos; at = insn.find('%', at + 1)) {
-    const std::string_view reg = insn.substr(at + 1);
-    if (reg.starts_with("zmm")) return true;
-    if (reg.size() >= 2 && reg[0] == 'k' && reg[1] >= '0' && reg[1] <= '7') return true;
-    if (reg.starts_with("xmm") || reg.starts_with("ymm")) {
-      const std::string_view digits = reg.substr(3, 2);
-      const int number = digits.size() == 2 && digits[0] >= '1' && digits[0] <= '3' &&
-                                 digits[1] >= '0' && digits[1] <= '9'
-                             ? (digits[0] - '0') * 10 + (digits[1] - '0')
-                             : 0;
-      if (number >= 16 && number <= 31) return true;
-    }
+    const std::string_view r = insn.substr(at + 1, 5);
+    const bool high = r.size() == 5 && (r.starts_with("xmm") || r.starts_with("ymm")) &&
+                      r[4] >= '0' && r[4] <= '9' &&
+                      (r[3] == '2' || r[3] == '3' || (r[3] == '1' && r[4] >= '6'));
+    if (high || r.starts_with("zmm") || (r.size() > 1 && r[0] == 'k' && r[1] >= '0' && r[1] <= '7'))
+      return true;
   }
   return false;
 }
@@ -59,11 +54,8 @@ TEST(IsaIsolation, WideRegistersOnlyInTheTwiddleWriters) {
     const std::string_view line(buffer);
     // "0000000000012340 <name>:" opens a function.
     if (!line.empty() && line[0] != ' ' && contains(line, ">:")) {
-      const std::size_t open = line.find('<');
-      const std::size_t close = line.rfind(">:");
-      if (open != std::string_view::npos && close > open) {
-        function = std::string(line.substr(open + 1, close - open - 1));
-      }
+      function =
+          std::string(line.substr(line.find('<') + 1, line.rfind(">:") - line.find('<') - 1));
       continue;
     }
     if (line.empty() || line[0] != ' ') continue;

@@ -15,7 +15,7 @@
 
 namespace {
 
-using tov::fft::detail::TwiddlePath;
+using tov::test::TwiddlePath;
 
 class Quotients : public testing::TestWithParam<const TwiddlePath*> {
  protected:
@@ -60,37 +60,33 @@ TEST_P(Quotients, RandomNumeratorsUpTo2To50) {
   }
 }
 
-// For odd N just below 2^50, u = 2^-K mod N (or N minus it) makes u*2^K = Q*N + 1 (or - 1), so
-// u/N lies 2^-K/N from Q*2^-K. With u/N in [2^-b, 2^(1-b)) and K = 53 + b, 2^-K is half the
-// spacing of the doubles there, and for odd Q that point is a rounding midpoint: u/N is
-// ulp/(2N) from it, the least distance there is. Binades b = 1, 2, 3, 5, 8, and both signs of u.
+// Quotients as close to a rounding midpoint as u/N comes, ulp/(2N), where a reciprocal one ulp
+// off misses: N odd, within 2^30 below 2^50, with 1/N about half an ulp from either neighbour
+// (so that y and its neighbour are 1/2 and 3/2 ulp off), and u = 2^-K mod N, so that
+// u*2^K = Q*N + 1: u/N lies 2^-K/N above Q*2^-K, a midpoint for odd Q when u/N is in
+// [2^-b, 2^(1-b)) and K = 53 + b. The error of the correction step grows with u/N in its binade:
+// hence its top eighth. Binades b = 1, 2, 3, 5 and 8; u and -u.
 TEST_P(Quotients, NextToRoundingMidpointsNear2To50) {
   __extension__ using Wide = unsigned __int128;
+  std::mt19937_64 rng(11);
   for (const int b : {1, 2, 3, 5, 8}) {
     const int k = 53 + b;
-    int found = 0;
-    for (std::int64_t n = (std::int64_t{1} << 50) - 1; found < 8; n -= 2) {
-      const auto un = static_cast<std::uint64_t>(n);
-      std::uint64_t inverse = 1, half = (un + 1) / 2;  // half = 2^-1 mod N
-      for (int i = 0; i < k; ++i) inverse = static_cast<std::uint64_t>(Wide{inverse} * half % un);
-      for (const std::uint64_t u : {inverse, un - inverse}) {
-        const bool inBinade = Wide{u} << b >= un && Wide{u} << (b - 1) < un;
-        const Wide q = (u == inverse ? (Wide{u} << k) - 1 : (Wide{u} << k) + 1) / un;
-        if (!inBinade || q % 2 == 0) continue;
-        ++found;
-        EXPECT_EQ(mismatches(n, {static_cast<double>(u), -static_cast<double>(u)}), 0)
-            << "binade 2^-" << b;
-      }
+    for (int found = 0; found < 16;) {
+      const std::uint64_t n = ((std::uint64_t{1} << 50) - 1 - rng() % (1u << 30)) | 1;
+      const Wide rest = (Wide{1} << 102) % n;  // 1/N = (integer + rest/N) * 2^-102
+      if (rest * 10 < Wide{n} * 4 || rest * 10 > Wide{n} * 6) continue;
+      std::uint64_t u = 1;
+      for (int i = 0; i < k; ++i) u = static_cast<std::uint64_t>(Wide{u} * ((n + 1) / 2) % n);
+      const bool topEighth = Wide{u} << (b + 2) >= Wide{n} * 7 && Wide{u} << (b - 1) < n;
+      if (!topEighth || ((Wide{u} << k) - 1) / n % 2 == 0) continue;
+      ++found;
+      const auto nd = static_cast<std::int64_t>(n);
+      EXPECT_EQ(mismatches(nd, {static_cast<double>(u), -static_cast<double>(u)}), 0) << "2^-" << b;
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Quotients, testing::ValuesIn([] {
-                           std::vector<const TwiddlePath*> all;
-                           for (const TwiddlePath& p : tov::fft::detail::kTwiddlePaths) {
-                             if (p.reciprocal) all.push_back(&p);
-                           }
-                           return all;
-                         }()));
+INSTANTIATE_TEST_SUITE_P(Paths, Quotients, testing::ValuesIn(tov::test::allPaths(true)),
+                         tov::test::pathTestName);
 
 }  // namespace
