@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tov/config.hpp"
+#include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
 
 namespace tov::fft::detail {
@@ -35,5 +36,18 @@ inline constexpr TwiddlePath kTwiddlePaths[] = {
     makePath<avx512::Vec512, false>("512-bit", Architecture::avx512),
     makePath<avx512::Vec512, true>("512-bit reciprocal", Architecture::avx512),
 };
+
+// The exported float and double writers, in the same form (they have no internal hooks).
+inline constexpr TwiddlePath kExportedWriters = {"exported",
+                                                 Architecture::avx2,
+                                                 false,
+                                                 &writeColTwidTable<float>,
+                                                 &writeColTwidTable<double>,
+                                                 &writeRowTwidTable<2, double>,
+                                                 &writeRowTwidTable<4, float>,
+                                                 &writeRowTwidTable<4, double>,
+                                                 &writeRowTwidTable<8, float>,
+                                                 nullptr,
+                                                 nullptr};
 
 }  // namespace tov::fft::detail

@@ -6,7 +6,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace tov::test {
@@ -53,19 +52,13 @@ inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool compensated, boo
     const double p = i == 0 ? 1.0 : t;
     if (!compensated) {
       const double* c = kPlain[i];
-      const double a = std::fma(z, c[6], c[5]);
-      const double b = std::fma(z, c[4], c[3]);
-      const double cc = std::fma(z2, a, b);
-      const double d = std::fma(z, c[1], c[0]);
-      const double e = std::fma(z, cc, c[2]);
-      lane[i] = std::fma(p * z2, e, p * d);
+      const double cc = std::fma(z2, std::fma(z, c[6], c[5]), std::fma(z, c[4], c[3]));
+      lane[i] = std::fma(p * z2, std::fma(z, cc, c[2]), p * std::fma(z, c[1], c[0]));
     } else {
       const double* c = kCompensated[i];
       const double pp = i == 0 ? t : 1.0, m = i == 0 ? z : 1.0;
-      const double e = std::fma(t, -nd, ud) / nd;
-      const double s = std::fma(t, t, -z);
-      const double d = std::fma(z, c[10], c[9]);
-      const double g = std::fma(e, pp * d, p * (c[1] * s));
+      const double e = std::fma(t, -nd, ud) / nd, s = std::fma(t, t, -z);
+      const double g = std::fma(e, pp * std::fma(z, c[10], c[9]), p * (c[1] * s));
       const double hh = std::fma(z, c[1], c[0]);
       const double r = std::fma(m, c[8], std::fma(z, c[1], -(hh - c[0])));
       const double qq = std::fma(
@@ -75,39 +68,29 @@ inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool compensated, boo
     }
   }
   const int w = 2 * h + q + (conjugate ? 1 : 0);
-  double c = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[0]) ^ kSigns[w]);
-  double s = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[1]) ^ kSigns[w + 1]);
+  const double c = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[0]) ^ kSigns[w]);
+  const double s = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[1]) ^ kSigns[w + 1]);
   return q ? TwidPair{s, c} : TwidPair{c, s};
 }
 
-// The bits of x rounded once to the element type (to _Float16 directly, not through float).
-// clang 14 names _Float16 only with AVX-512 FP16; there no _Float16 writer is tested.
-inline std::uint64_t elemBits(double x, Elem e) {
-  switch (e) {
+// The bits of x rounded once to the element type (to _Float16 directly, not through float), and
+// the value of such bits. clang 14 names _Float16 only with AVX-512 FP16; there no _Float16
+// writer is tested.
 #if defined(__FLT16_MAX__)
-    case Elem::f16: return std::bit_cast<std::uint16_t>(static_cast<_Float16>(x));
+using Half = _Float16;
 #else
-    case Elem::f16: return 0;
+using Half = float;
 #endif
-    case Elem::f32: return std::bit_cast<std::uint32_t>(static_cast<float>(x));
-    case Elem::f64: return std::bit_cast<std::uint64_t>(x);
-  }
-  return 0;
+inline std::uint64_t elemBits(double x, Elem e) {
+  return e == Elem::f64   ? std::bit_cast<std::uint64_t>(x)
+         : e == Elem::f32 ? std::bit_cast<std::uint32_t>(static_cast<float>(x))
+                          : std::bit_cast<std::uint16_t>(static_cast<Half>(x));
 }
 
 inline double elemValue(std::uint64_t bits, Elem e) {
-#if defined(__FLT16_MAX__)
-  if (e == Elem::f16) return std::bit_cast<_Float16>(static_cast<std::uint16_t>(bits));
-#endif
-  if (e == Elem::f32) return std::bit_cast<float>(static_cast<std::uint32_t>(bits));
-  return std::bit_cast<double>(bits);
-}
-
-inline std::uint64_t readBits(const void* table, long index, Elem e) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, static_cast<const unsigned char*>(table) + index * elemBytes(e),
-              static_cast<std::size_t>(elemBytes(e)));
-  return bits;
+  return e == Elem::f64   ? std::bit_cast<double>(bits)
+         : e == Elem::f32 ? std::bit_cast<float>(static_cast<std::uint32_t>(bits))
+                          : std::bit_cast<Half>(static_cast<std::uint16_t>(bits));
 }
 
 // Appends the converted value w(k, n) to `out` (real part, then imaginary part).
@@ -125,15 +108,12 @@ inline std::int64_t oracleStages(const int* plan, int count, std::int64_t length
   std::int64_t l = length;
   for (int i = 0; i < count; ++i) {
     const std::int64_t word = plan[2 + i];
-    std::int64_t r = word, stages = 1;
-    if (static_cast<std::uint64_t>(word) >= 65536) r = word >> 16, stages = word & 0xFFFF;
-    for (std::int64_t s = 0; s < stages; ++s) {
-      const std::int64_t n =
-          static_cast<std::int64_t>(static_cast<std::uint64_t>(l) * static_cast<std::uint64_t>(r));
+    const bool plain = static_cast<std::uint64_t>(word) < 65536;
+    for (std::int64_t s = 0, r = plain ? word : word >> 16; s < (plain ? 1 : word & 0xFFFF); ++s) {
       for (std::int64_t j = 1; j < l && r >= 2; ++j) {
-        for (std::int64_t m = 1; m < r; ++m) appendValue(out, j * m, n, e);
+        for (std::int64_t m = 1; m < r; ++m) appendValue(out, j * m, l * r, e);
       }
-      l = n;
+      l = static_cast<std::int64_t>(static_cast<std::uint64_t>(l) * static_cast<std::uint64_t>(r));
     }
   }
   return l;
@@ -187,15 +167,15 @@ inline std::vector<std::uint64_t> oracleRowTable(std::int64_t vl, Elem e, bool r
   if (plan[0] > 255) {
     pad(kUntouched);
     const std::size_t a = out.size();
-    const std::int64_t points = length, m = n;
-    for (std::int64_t j = 0; j < points; ++j) appendValue(out, j * j % (2 * points), 2 * points, e);
-    const std::size_t b = a + static_cast<std::size_t>(2 * roundUpTo(points, vl));
+    const std::int64_t m = n;  // the filter length
+    for (std::int64_t j = 0; j < length; ++j) appendValue(out, j * j % (2 * length), 2 * length, e);
+    const std::size_t b = a + static_cast<std::size_t>(2 * roundUpTo(length, vl));
     out.resize(b + static_cast<std::size_t>(2 * roundUpTo(m, vl)), 0);
     // Each part divided in the element type: the quotient of the two rounded operands, rounded
     // once. Through double, whose 53 bits hold more than twice a float's or half's 24 or 11 plus
     // two, so rounding the double quotient again gives the same bits.
     const double divisor = elemValue(elemBits(static_cast<double>(m), e), e);
-    for (std::int64_t j = 0; j < points; ++j) {
+    for (std::int64_t j = 0; j < length; ++j) {
       for (int part = 0; part < 2; ++part) {
         const std::uint64_t v = elemBits(elemValue(out[a + 2 * j + part], e) / divisor, e);
         out[b + 2 * j + part] = v;

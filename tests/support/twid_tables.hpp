@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,59 +49,41 @@ struct Instance {
   Elem e;
 };
 
-// The column tables and the five row-table instances.
-inline constexpr Instance kColumns[] = {{0, Elem::f32}, {0, Elem::f64}, {0, Elem::f16}};
+// The five row-table instances.
 inline constexpr Instance kInstances[] = {
     {2, Elem::f64}, {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
 
 inline long rowSize(long vl, bool rc, long length, const int* plan) {
-  switch (vl) {
-    case 2: return fft::getRowTwidTableSize<2>(rc, length, plan);
-    case 4: return fft::getRowTwidTableSize<4>(rc, length, plan);
-    case 8: return fft::getRowTwidTableSize<8>(rc, length, plan);
-    default: return fft::getRowTwidTableSize<16>(rc, length, plan);
-  }
+  using fft::getRowTwidTableSize;
+  return (vl == 2   ? getRowTwidTableSize<2>
+          : vl == 4 ? getRowTwidTableSize<4>
+          : vl == 8 ? getRowTwidTableSize<8>
+                    : getRowTwidTableSize<16>)(rc, length, plan);
 }
 
-inline void callColWriter(const int* plan, Elem e, void* table) {
-  if (e == Elem::f32) fft::writeColTwidTable<float>(plan, static_cast<float*>(table));
-  if (e == Elem::f64) fft::writeColTwidTable<double>(plan, static_cast<double*>(table));
-#if defined(__FLT16_MAX__)
-  if (e == Elem::f16) fft::writeColTwidTable<_Float16>(plan, static_cast<_Float16*>(table));
-#endif
-}
-
-inline void callRowWriter(Instance in, bool rc, long length, const int* plan, void* table) {
-  const auto d = static_cast<double*>(table);
-  const auto f = static_cast<float*>(table);
-  if (in.vl == 2) fft::writeRowTwidTable<2, double>(rc, length, plan, d);
-  if (in.vl == 4 && in.e == Elem::f32) fft::writeRowTwidTable<4, float>(rc, length, plan, f);
-  if (in.vl == 4 && in.e == Elem::f64) fft::writeRowTwidTable<4, double>(rc, length, plan, d);
-  if (in.vl == 8) fft::writeRowTwidTable<8, float>(rc, length, plan, f);
-#if defined(__FLT16_MAX__)
-  if (in.vl == 16)
-    fft::writeRowTwidTable<16, _Float16>(rc, length, plan, static_cast<_Float16*>(table));
-#endif
-}
-
-// One writer: the exported one of a table kind (no path), or that of an internal path.
+// One writer: a table kind on a path (fft::detail::kExportedWriters for the exported writers).
 struct Writer {
   Instance kind;
   const TwiddlePath* path;
 
-  bool runs() const { return cpuRuns(kind.e) && (path == nullptr || cpuHas(path->needs)); }
+  bool runs() const { return cpuRuns(kind.e) && cpuHas(path->needs); }
   std::string name() const {
     return testName((kind.vl == 0 ? "Col" : "RowVL" + std::to_string(kind.vl)) + elemName(kind.e) +
-                    (path == nullptr ? "Exported" : path->name));
+                    "_" + path->name);
   }
   long size(bool rc, long length, const int* plan) const {
     return kind.vl == 0 ? fft::getColTwidTableSize(plan) : rowSize(kind.vl, rc, length, plan);
   }
   void write(bool rc, long length, const int* plan, void* table) const {
-    if (path == nullptr && kind.vl == 0) return callColWriter(plan, kind.e, table);
-    if (path == nullptr) return callRowWriter(kind, rc, length, plan, table);
     const auto d = static_cast<double*>(table);
     const auto f = static_cast<float*>(table);
+#if defined(__FLT16_MAX__)
+    const auto h = static_cast<_Float16*>(table);
+    if (kind.e == Elem::f16) {
+      return kind.vl == 0 ? fft::writeColTwidTable<_Float16>(plan, h)
+                          : fft::writeRowTwidTable<16, _Float16>(rc, length, plan, h);
+    }
+#endif
     const bool single = kind.e == Elem::f32;
     switch (kind.vl) {
       case 0: return single ? path->colFloat(plan, f) : path->colDouble(plan, d);
@@ -112,11 +96,20 @@ struct Writer {
   }
 };
 
+inline void callColWriter(const int* plan, Elem e, void* table) {
+  Writer{{0, e}, &fft::detail::kExportedWriters}.write(false, 0, plan, table);
+}
+
+inline void callRowWriter(Instance in, bool rc, long length, const int* plan, void* table) {
+  Writer{in, &fft::detail::kExportedWriters}.write(rc, length, plan, table);
+}
+
 // The eight exported writers and the six float and double writers of every path.
 inline std::vector<Writer> allWriters() {
   std::vector<Writer> all;
-  for (const Instance in : kColumns) all.push_back({in, nullptr});
-  for (const Instance in : kInstances) all.push_back({in, nullptr});
+  for (const Elem e : {Elem::f32, Elem::f64, Elem::f16})
+    all.push_back({{0, e}, &fft::detail::kExportedWriters});
+  for (const Instance in : kInstances) all.push_back({in, &fft::detail::kExportedWriters});
   for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
     for (std::size_t i = 0; i < 8; ++i) {
       if (all[i].kind.e != Elem::f16) all.push_back({all[i].kind, &path});
@@ -124,6 +117,9 @@ inline std::vector<Writer> allWriters() {
   }
   return all;
 }
+
+// Writers print as their test names.
+inline void PrintTo(const Writer& w, std::ostream* out) { *out << w.name(); }
 
 // Every path (or the reciprocal ones), for parameterized tests.
 inline std::vector<const TwiddlePath*> allPaths(bool reciprocalOnly) {
@@ -134,21 +130,19 @@ inline std::vector<const TwiddlePath*> allPaths(bool reciprocalOnly) {
   return all;
 }
 
-inline std::string pathTestName(const testing::TestParamInfo<const TwiddlePath*>& info) {
-  return testName(info.param->name);
-}
-
 // An array of `elems` elements plus a guard of 64 elements, every byte 0xA5.
 struct SentinelTable {
   SentinelTable(long elems, Elem elem)
       : e(elem), size(elems), bytes(static_cast<std::size_t>((elems + 64) * 8), 0xA5) {}
   void* data() { return bytes.data(); }
-  std::uint64_t at(long i) const { return readBits(bytes.data(), i, e); }
+  std::uint64_t at(long i) const {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, bytes.data() + i * elemBytes(e), static_cast<std::size_t>(elemBytes(e)));
+    return bits;
+  }
   bool guardIntact() const {
-    for (std::size_t b = static_cast<std::size_t>(size * elemBytes(e)); b < bytes.size(); ++b) {
-      if (bytes[b] != 0xA5) return false;
-    }
-    return true;
+    return std::all_of(bytes.begin() + size * elemBytes(e), bytes.end(),
+                       [](int b) { return b == 0xA5; });
   }
   Elem e;
   long size;
@@ -156,3 +150,10 @@ struct SentinelTable {
 };
 
 }  // namespace tov::test
+
+namespace tov::fft::detail {
+// Paths print as their test names.
+inline void PrintTo(const TwiddlePath* path, std::ostream* out) {
+  *out << test::testName(path->name);
+}
+}  // namespace tov::fft::detail

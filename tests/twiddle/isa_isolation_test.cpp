@@ -29,17 +29,11 @@ bool usesAvx512Register(std::string_view insn) {
   return false;
 }
 
-// Code built for AVX-512 lives in the namespaces avx512 and avx512fp16 (or is an instance over a
-// type of theirs), apart from the exported _Float16 writers.
+// Code built for AVX-512: the namespaces avx512 and avx512fp16 (or an instance over a type of
+// theirs) and the exported _Float16 writers.
 bool isAvx512Function(std::string_view name) {
-  return contains(name, "tov::fft::detail::avx512::") ||
-         contains(name, "tov::fft::detail::avx512fp16::") ||
-         contains(name, "tov::fft::writeColTwidTable<_Float16>") ||
-         contains(name, "tov::fft::writeRowTwidTable<16l, _Float16>");
-}
-
-bool isTwiddleWriter(std::string_view name) {
-  return isAvx512Function(name) || contains(name, "tov::fft::detail::avx2::");
+  return contains(name, "tov::fft::detail::avx512") || contains(name, "TwidTable<_Float16>") ||
+         contains(name, "TwidTable<16l, _Float16>");
 }
 
 TEST(IsaIsolation, WideRegistersOnlyInTheTwiddleWriters) {
@@ -49,7 +43,7 @@ TEST(IsaIsolation, WideRegistersOnlyInTheTwiddleWriters) {
   ASSERT_TRUE(pipe) << "cannot run objdump";
   std::string function;
   char buffer[4096];
-  long instructions = 0, wide = 0, avx512 = 0;
+  long wide = 0, avx512 = 0;
   while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
     const std::string_view line(buffer);
     // "0000000000012340 <name>:" opens a function.
@@ -59,18 +53,17 @@ TEST(IsaIsolation, WideRegistersOnlyInTheTwiddleWriters) {
       continue;
     }
     if (line.empty() || line[0] != ' ') continue;
-    ++instructions;
     if (usesAvx512Register(std::string(line))) {
       ++avx512;
       EXPECT_TRUE(isAvx512Function(function)) << "AVX-512 register in " << function << ": " << line;
     } else if (contains(line, "%ymm")) {
       ++wide;
-      EXPECT_TRUE(isTwiddleWriter(function)) << "ymm register in " << function << ": " << line;
+      EXPECT_TRUE(isAvx512Function(function) || contains(function, "tov::fft::detail::avx2::"))
+          << "ymm register in " << function << ": " << line;
     }
     if (HasFailure()) break;
   }
-  // The disassembly was read and the writers really are vectorised in both widths.
-  EXPECT_GT(instructions, 1000);
+  // The disassembly was read, and the writers really are vectorised in both widths.
   EXPECT_GT(wide, 100);
   EXPECT_GT(avx512, 100);
 }
