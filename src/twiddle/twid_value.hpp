@@ -93,14 +93,14 @@ inline typename V::Reg plainLane(typename V::Reg z, typename V::Reg z2, typename
 template <class V>
 inline Batch<V> plainPolynomial(typename V::Reg t, typename V::Reg z, typename V::Reg z2) {
   typename V::Reg dc, ds;
-  const typename V::Reg ec = plainLane<V, kSingleCos>(z, z2, dc);
-  const typename V::Reg es = plainLane<V, kSingleSin>(z, z2, ds);
+  const typename V::Reg ec = plainLane<V, kPlainCos>(z, z2, dc);
+  const typename V::Reg es = plainLane<V, kPlainSin>(z, z2, ds);
   return {V::fma(z2, ec, dc), V::fma(V::mul(t, z2), es, V::mul(t, ds))};
 }
 
 // Q = fma(z, fma(z, fma(z, fma(z, fma(z, C7, C6), C5), C4), C3), C2)
 template <class V>
-inline typename V::Reg compensatedTail(const DoubleGradeLane& lane, typename V::Reg z) {
+inline typename V::Reg compensatedTail(const CompensatedLane& lane, typename V::Reg z) {
   typename V::Reg q = V::fma(z, V::all(lane.c[7]), V::all(lane.c[6]));
   for (int i = 5; i >= 2; --i) q = V::fma(z, q, V::all(lane.c[i]));
   return q;
@@ -122,7 +122,7 @@ inline Batch<V> compensatedPolynomial(typename V::Reg u, const Modulus<V>& m, ty
   const Reg s = V::fms(t, t, z);
   Batch<V> out;
   {
-    const DoubleGradeLane& l = kDoubleCos;
+    const CompensatedLane& l = kCompensatedCos;
     const Reg d = V::fma(z, V::all(l.slope1), V::all(l.slope0));
     const Reg g = V::fma(e, V::mul(t, d), V::mul(V::all(l.c[1]), s));
     const Reg h = V::fma(z, V::all(l.c[1]), V::all(l.c[0]));
@@ -131,7 +131,7 @@ inline Batch<V> compensatedPolynomial(typename V::Reg u, const Modulus<V>& m, ty
     out.re = V::add(h, V::fma(z2, compensatedTail<V>(l, z), V::add(r, g)));
   }
   {
-    const DoubleGradeLane& l = kDoubleSin;
+    const CompensatedLane& l = kCompensatedSin;
     const Reg d = V::fma(z, V::all(l.slope1), V::all(l.slope0));
     const Reg g = V::fma(e, d, V::mul(t, V::mul(V::all(l.c[1]), s)));
     const Reg h = V::fma(z, V::all(l.c[1]), V::all(l.c[0]));

@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "support/allocation_counter.hpp"
-#include "tov/fft/dims.hpp"
 #include "support/twid_tables.hpp"
+#include "tov/fft/dims.hpp"
 
 namespace {
 

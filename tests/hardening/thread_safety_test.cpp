@@ -19,10 +19,10 @@
 #include "detect/data_cache.hpp"
 #include "detect/sysfs.hpp"
 #include "detect/topology.hpp"
+#include "support/twid_tables.hpp"
 #include "tov/config.hpp"
 #include "tov/detect.hpp"
 #include "tov/fft/dims.hpp"
-#include "support/twid_tables.hpp"
 
 namespace {
 

@@ -125,8 +125,9 @@ TEST_P(TwiddleWriter, PlansOutsideTheFormatStayInsideTheReportedSize) {
   for (const std::uint32_t high : {0x0u, 0x100u, 0x7FFFFF00u, 0x80000000u, 0xFFFFFF00u}) {
     for (std::uint32_t count = 0; count < 256; ++count) {
       std::vector<int> plan(count + 2, 1);  // first factor 3, entries 2, 1, ..., 1, 3
+      plan[count] = 3;
       plan[0] = static_cast<int>(high | count);
-      plan[1] = plan[count] = 3;
+      plan[1] = 3;
       if (count >= 2) plan[2] = 2;
       expectTable(false, 4, plan, false);
     }

@@ -43,9 +43,8 @@ std::pair<long double, long double> reference(long k, long n) {
 
 // The error of a plain value in absolute terms, of a compensated one in units in the last place.
 double off(double got, long double want, bool inUlps) {
-  const double ulp = inUlps ? std::ldexp(1.0, std::ilogb(static_cast<double>(want)) - 52) : 1.0;
-  return want == 0 && inUlps ? (got == 0 ? 0 : 1e9)
-                             : static_cast<double>(std::fabs(got - want) / ulp);
+  const int exponent = inUlps && want != 0 ? std::ilogb(static_cast<double>(want)) : 52;
+  return static_cast<double>(std::fabs(got - want) / std::ldexp(1.0, exponent - 52));
 }
 
 class TwidValue : public testing::TestWithParam<const tov::test::TwiddlePath*> {
