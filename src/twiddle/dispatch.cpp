@@ -18,9 +18,11 @@ namespace tov::fft::detail {
 
 namespace {
 
-// Which paths the exported writers take, measured on the 2^20-point radix-4 column plan (see the
-// README's Performance section): the reciprocal pays only for the double tables in 512-bit
-// vectors, where the two divisions of the compensated polynomial bound the throughput.
+// The paths the exported writers take. Measured on the 2^20-point radix-4 column plan (README,
+// Performance), the reciprocal division is within the noise in 512-bit vectors and a few per cent
+// slower in 256-bit ones. It is taken for the double tables in 512-bit vectors only, where the
+// compensated polynomial's two divisions per value are the bound on processors whose divider is
+// slower than this one's.
 using Wide = Writers<avx512::Vec512, false>;
 using WideDouble = Writers<avx512::Vec512, true>;
 using Narrow = Writers<avx2::Vec256, false>;
@@ -49,25 +51,30 @@ bool hasAvx512() {
 
 }  // namespace tov::fft::detail
 
-// The resolvers, named in the ifunc attributes below: C linkage keeps the names plain.
+// The resolvers, named in the ifunc attributes below: C linkage keeps the names plain, and
+// external linkage keeps compilers from calling them unused (the library exports none of them).
 extern "C" {
 using tov::fft::detail::hasAvx512;
 using tov::fft::detail::Narrow;
 using tov::fft::detail::Wide;
 using tov::fft::detail::WideDouble;
+using ColFloat = void (*)(int const*, float*);
+using ColDouble = void (*)(int const*, double*);
+using RowFloat = void (*)(bool, long, int const*, float*);
+using RowDouble = void (*)(bool, long, int const*, double*);
 
-static auto tov_resolve_col_float() { return hasAvx512() ? &Wide::colFloat : &Narrow::colFloat; }
-static auto tov_resolve_col_double() {
+ColFloat tov_resolve_col_float() { return hasAvx512() ? &Wide::colFloat : &Narrow::colFloat; }
+ColDouble tov_resolve_col_double() {
   return hasAvx512() ? &WideDouble::colDouble : &Narrow::colDouble;
 }
-static auto tov_resolve_row2_double() {
+RowDouble tov_resolve_row2_double() {
   return hasAvx512() ? &WideDouble::row2Double : &Narrow::row2Double;
 }
-static auto tov_resolve_row4_float() { return hasAvx512() ? &Wide::row4Float : &Narrow::row4Float; }
-static auto tov_resolve_row4_double() {
+RowFloat tov_resolve_row4_float() { return hasAvx512() ? &Wide::row4Float : &Narrow::row4Float; }
+RowDouble tov_resolve_row4_double() {
   return hasAvx512() ? &WideDouble::row4Double : &Narrow::row4Double;
 }
-static auto tov_resolve_row8_float() { return hasAvx512() ? &Wide::row8Float : &Narrow::row8Float; }
+RowFloat tov_resolve_row8_float() { return hasAvx512() ? &Wide::row8Float : &Narrow::row8Float; }
 }
 
 namespace tov::fft {

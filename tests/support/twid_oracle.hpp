@@ -79,7 +79,7 @@ inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool compensated, boo
 #if defined(__FLT16_MAX__)
 using Half = _Float16;
 #else
-using Half = float;
+using Half = std::uint16_t;  // a stand-in of the same size, never used for values
 #endif
 inline std::uint64_t elemBits(double x, Elem e) {
   return e == Elem::f64   ? std::bit_cast<std::uint64_t>(x)
