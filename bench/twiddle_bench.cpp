@@ -1,6 +1,9 @@
-// Twiddle-table writers against two baselines in the same binary: the same table filled with
-// glibc sincos per value, and a plain copy of the table's bytes (column tables). Rates are
-// complex values per second (for row tables, every value of the table, zeros included).
+// Twiddle-table writers, the exported ones and every internal path (256-bit and 512-bit vectors,
+// dividing or multiplying by a correctly rounded reciprocal), against baselines in the same
+// binary: the same table filled with glibc sincos per value, and a plain copy of the table's bytes
+// (column tables). Rates are complex values per second (for row tables, every value of the table,
+// zeros included). The dispatch benchmarks time the smallest table, one radix-2 stage, through
+// the exported writer and through the path it resolves to.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,8 +14,12 @@
 
 #include "tov/config.hpp"
 #include "tov/fft/twiddle.hpp"
+#include "twiddle/path_table.hpp"
 
 namespace {
+
+using tov::fft::detail::kTwiddlePaths;
+using tov::fft::detail::TwiddlePath;
 
 struct Plan {
   const char* name;
@@ -33,41 +40,53 @@ const Plan kPlans[] = {
     {"mixed_240240", {6, 3, 5, 7, 11, 13, 16}},
 };
 
-template <typename T>
-void writeCol(const int* plan, T* table) {
-  tov::fft::writeColTwidTable<T>(plan, table);
+bool runs(tov::Architecture level) {
+  const int bits = static_cast<int>(level);
+  return (static_cast<int>(tov::detectArchitecture()) & bits) == bits;
 }
 
-bool runs(bool half) {
-  const auto level = tov::detectArchitecture();
-  return half ? level == tov::Architecture::avx512fp16
-              : (static_cast<int>(level) & static_cast<int>(tov::Architecture::avx2)) != 0;
-}
-
-template <typename T>
-void colWriter(benchmark::State& state, const Plan* plan, bool half) {
-  if (!runs(half)) {
+// Times write(table) on a table of `size` elements of T.
+template <typename T, class Write>
+void timeTable(benchmark::State& state, tov::Architecture needs, long size, Write write) {
+  if (!runs(needs)) {
     state.SkipWithError("processor lacks the writer's instruction set");
     return;
   }
-  const long size = tov::fft::getColTwidTableSize(plan->words.data());
   std::vector<T> table(static_cast<std::size_t>(size));
   for (auto _ : state) {
-    writeCol(plan->words.data(), table.data());
+    write(table.data());
     benchmark::DoNotOptimize(table.data());
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * (size / 2));
 }
 
+template <typename T>
+void colWriter(benchmark::State& state, const Plan* plan, const TwiddlePath* path) {
+  const int* words = plan->words.data();
+  const long size = tov::fft::getColTwidTableSize(words);
+  const tov::Architecture needs = path != nullptr  ? path->needs
+                                  : sizeof(T) == 2 ? tov::Architecture::avx512fp16
+                                                   : tov::Architecture::avx2;
+  timeTable<T>(state, needs, size, [&](T* table) {
+    if constexpr (sizeof(T) == 4) {
+      path ? path->colFloat(words, table) : tov::fft::writeColTwidTable<float>(words, table);
+    } else if constexpr (sizeof(T) == 8) {
+      path ? path->colDouble(words, table) : tov::fft::writeColTwidTable<double>(words, table);
+    } else {
+#if defined(__FLT16_MAX__)
+      tov::fft::writeColTwidTable<_Float16>(words, table);
+#endif
+    }
+  });
+}
+
 // The same walk over the plan, each value from glibc sincos.
 template <typename T>
 void sincosBaseline(benchmark::State& state, const Plan* plan) {
   const long size = tov::fft::getColTwidTableSize(plan->words.data());
-  std::vector<T> table(static_cast<std::size_t>(size));
   const std::vector<int>& w = plan->words;
-  for (auto _ : state) {
-    T* out = table.data();
+  timeTable<T>(state, tov::Architecture::detect, size, [&](T* out) {
     long l = w[1];
     for (std::size_t e = 2; e < w.size(); ++e) {
       const long r = w[e], n = l * r;
@@ -82,23 +101,16 @@ void sincosBaseline(benchmark::State& state, const Plan* plan) {
       }
       l = n;
     }
-    benchmark::DoNotOptimize(table.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * (size / 2));
+  });
 }
 
 // Copying the finished table: the cost of the stores alone.
 template <typename T>
 void copyBaseline(benchmark::State& state, const Plan* plan) {
   const long size = tov::fft::getColTwidTableSize(plan->words.data());
-  std::vector<T> source(static_cast<std::size_t>(size), T(0.5)), table(source.size());
-  for (auto _ : state) {
-    std::memcpy(table.data(), source.data(), source.size() * sizeof(T));
-    benchmark::DoNotOptimize(table.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * (size / 2));
+  const std::vector<T> source(static_cast<std::size_t>(size), T(0.5));
+  timeTable<T>(state, tov::Architecture::detect, size,
+               [&](T* table) { std::memcpy(table, source.data(), source.size() * sizeof(T)); });
 }
 
 // Row tables: a 2^20-point radix-4 plan (the last stage lane by lane), the split table of a
@@ -117,21 +129,27 @@ const RowCase kRowCases[] = {
     {"bluestein_10007", false, 10007, {0x100 | 7, 4, 4, 4, 4, 4, 4, 5}},
 };
 
+// One row writer: VL and T, exported or on a path.
 template <long VL, typename T>
-void rowWriter(benchmark::State& state, const RowCase* c, bool half) {
-  if (!runs(half)) {
-    state.SkipWithError("processor lacks the writer's instruction set");
-    return;
-  }
+void rowWriter(benchmark::State& state, const RowCase* c, const TwiddlePath* path) {
   const int* plan = c->rc ? nullptr : c->words.data();
   const long size = tov::fft::getRowTwidTableSize<VL>(c->rc, c->length, plan);
-  std::vector<T> table(static_cast<std::size_t>(size));
-  for (auto _ : state) {
-    tov::fft::writeRowTwidTable<VL, T>(c->rc, c->length, plan, table.data());
-    benchmark::DoNotOptimize(table.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * (size / 2));
+  const tov::Architecture needs = path != nullptr  ? path->needs
+                                  : sizeof(T) == 2 ? tov::Architecture::avx512fp16
+                                                   : tov::Architecture::avx2;
+  timeTable<T>(state, needs, size, [&](T* table) {
+    if (path == nullptr) {
+      tov::fft::writeRowTwidTable<VL, T>(c->rc, c->length, plan, table);
+    } else if constexpr (VL == 2) {
+      path->row2Double(c->rc, c->length, plan, table);
+    } else if constexpr (VL == 4 && sizeof(T) == 4) {
+      path->row4Float(c->rc, c->length, plan, table);
+    } else if constexpr (VL == 4) {
+      path->row4Double(c->rc, c->length, plan, table);
+    } else if constexpr (VL == 8) {
+      path->row8Float(c->rc, c->length, plan, table);
+    }
+  });
 }
 
 // As many values as the row table holds, each from glibc sincos.
@@ -139,46 +157,62 @@ template <typename T>
 void rowSincosBaseline(benchmark::State& state, const RowCase* c) {
   const int* plan = c->rc ? nullptr : c->words.data();
   const long values = tov::fft::getRowTwidTableSize<4>(c->rc, c->length, plan) / 2;
-  std::vector<T> table(static_cast<std::size_t>(2 * values));
   const double scale = 2 * M_PI / static_cast<double>(values);
-  for (auto _ : state) {
+  timeTable<T>(state, tov::Architecture::detect, 2 * values, [&](T* table) {
     for (long k = 0; k < values; ++k) {
       double s, co;
       sincos(scale * static_cast<double>(k), &s, &co);
-      table[static_cast<std::size_t>(2 * k)] = static_cast<T>(co);
-      table[static_cast<std::size_t>(2 * k + 1)] = static_cast<T>(s);
+      table[2 * k] = static_cast<T>(co);
+      table[2 * k + 1] = static_cast<T>(s);
     }
-    benchmark::DoNotOptimize(table.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * values);
+  });
 }
 
+// "/exported/" or "/512-bit_reciprocal/" etc., then the case.
+std::string pathPart(const TwiddlePath* path, const char* name) {
+  std::string part = "/";
+  part += path == nullptr ? "exported" : path->name;
+  for (char& c : part) c = c == ' ' ? '_' : c;
+  return part + "/" + name;
+}
+
+const Plan kSmallest = {"radix2_2", {2, 2, 2}};
+
 void registerAll() {
+  std::vector<const TwiddlePath*> paths = {nullptr};
+  for (const TwiddlePath& path : kTwiddlePaths) paths.push_back(&path);
   for (const RowCase& c : kRowCases) {
-    const std::string p = c.name;
-    benchmark::RegisterBenchmark(("row/VL2_double/" + p).c_str(), rowWriter<2, double>, &c, false);
-    benchmark::RegisterBenchmark(("row/VL4_float/" + p).c_str(), rowWriter<4, float>, &c, false);
-    benchmark::RegisterBenchmark(("row/VL4_double/" + p).c_str(), rowWriter<4, double>, &c, false);
-    benchmark::RegisterBenchmark(("row/VL8_float/" + p).c_str(), rowWriter<8, float>, &c, false);
+    for (const TwiddlePath* path : paths) {
+      const std::string p = pathPart(path, c.name);
+      benchmark::RegisterBenchmark(("row/VL2_double" + p).c_str(), rowWriter<2, double>, &c, path);
+      benchmark::RegisterBenchmark(("row/VL4_float" + p).c_str(), rowWriter<4, float>, &c, path);
+      benchmark::RegisterBenchmark(("row/VL4_double" + p).c_str(), rowWriter<4, double>, &c, path);
+      benchmark::RegisterBenchmark(("row/VL8_float" + p).c_str(), rowWriter<8, float>, &c, path);
+    }
 #if defined(__FLT16_MAX__)
-    benchmark::RegisterBenchmark(("row/VL16_Float16/" + p).c_str(), rowWriter<16, _Float16>, &c,
-                                 true);
+    benchmark::RegisterBenchmark(("row/VL16_Float16/exported/" + std::string(c.name)).c_str(),
+                                 rowWriter<16, _Float16>, &c, nullptr);
 #endif
-    benchmark::RegisterBenchmark(("row_sincos/float/" + p).c_str(), rowSincosBaseline<float>, &c);
-    benchmark::RegisterBenchmark(("row_sincos/double/" + p).c_str(), rowSincosBaseline<double>, &c);
+    benchmark::RegisterBenchmark(("row_sincos/float/" + std::string(c.name)).c_str(),
+                                 rowSincosBaseline<float>, &c);
+    benchmark::RegisterBenchmark(("row_sincos/double/" + std::string(c.name)).c_str(),
+                                 rowSincosBaseline<double>, &c);
   }
-  for (const Plan& plan : kPlans) {
-    const std::string p = plan.name;
-    benchmark::RegisterBenchmark(("col/float/" + p).c_str(), colWriter<float>, &plan, false);
-    benchmark::RegisterBenchmark(("col/double/" + p).c_str(), colWriter<double>, &plan, false);
+  for (const Plan* plan : {&kPlans[0], &kPlans[1], &kPlans[2], &kPlans[3], &kSmallest}) {
+    for (const TwiddlePath* path : paths) {
+      const std::string p = pathPart(path, plan->name);
+      benchmark::RegisterBenchmark(("col/float" + p).c_str(), colWriter<float>, plan, path);
+      benchmark::RegisterBenchmark(("col/double" + p).c_str(), colWriter<double>, plan, path);
+    }
 #if defined(__FLT16_MAX__)
-    benchmark::RegisterBenchmark(("col/_Float16/" + p).c_str(), colWriter<_Float16>, &plan, true);
+    benchmark::RegisterBenchmark(("col/_Float16/exported/" + std::string(plan->name)).c_str(),
+                                 colWriter<_Float16>, plan, nullptr);
 #endif
-    benchmark::RegisterBenchmark(("sincos/float/" + p).c_str(), sincosBaseline<float>, &plan);
-    benchmark::RegisterBenchmark(("sincos/double/" + p).c_str(), sincosBaseline<double>, &plan);
-    benchmark::RegisterBenchmark(("copy/float/" + p).c_str(), copyBaseline<float>, &plan);
-    benchmark::RegisterBenchmark(("copy/double/" + p).c_str(), copyBaseline<double>, &plan);
+    const std::string p = std::string("/") + plan->name;
+    benchmark::RegisterBenchmark(("sincos/float" + p).c_str(), sincosBaseline<float>, plan);
+    benchmark::RegisterBenchmark(("sincos/double" + p).c_str(), sincosBaseline<double>, plan);
+    benchmark::RegisterBenchmark(("copy/float" + p).c_str(), copyBaseline<float>, plan);
+    benchmark::RegisterBenchmark(("copy/double" + p).c_str(), copyBaseline<double>, plan);
   }
 }
 

@@ -3,12 +3,13 @@
 #include <limits>
 
 #include "tov/fft/twiddle.hpp"
-#include "twiddle/plan_walk.hpp"
 #include "twiddle/row_layout.hpp"
 
 namespace tov::fft {
 
 namespace detail {
+
+#include "twiddle/plan_entries.hpp"
 
 namespace {
 
@@ -32,13 +33,10 @@ std::int64_t roundUp(std::int64_t x, std::int64_t v) {
   return x > kHuge - v ? kHuge : (x + v - 1) / v * v;
 }
 
-std::int64_t wrapMul(std::int64_t a, std::int64_t b) {
-  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
-}
-
-// W(r): r - 1 when r mod VL = 1, otherwise the padded width P(r), the smallest m >= r that is a
-// power of two or a multiple of VL. VL is a power of two, so below VL that is the next power
-// of two and from VL on the next multiple of VL.
+// Complex values per remainder row of a row stage of radix r for kernels of vl lanes: r - 1 when
+// r mod vl = 1 (the row starts at j = 1, unpadded), otherwise the smallest m >= r that is a power
+// of two or a multiple of vl (the row starts at j = 0 and is padded with zeros). vl is a power of
+// two, so below vl that is the next power of two and from vl on the next multiple of vl.
 std::int64_t rowWidth(std::int64_t r, std::int64_t vl) {
   if (r % vl == 1) return r - 1;
   if (r >= vl) return roundUp(r, vl);
@@ -47,39 +45,23 @@ std::int64_t rowWidth(std::int64_t r, std::int64_t vl) {
   return p;
 }
 
-}  // namespace
-
-// The entry decoding below repeats that of writeTwidStages on purpose: the writers are compiled
-// for AVX2, and an inline helper shared with this baseline file could reach the linker as its
-// AVX2 copy and run here on a processor without AVX.
+// The number of complex values that the stage walk writes for `count` entries from *cursor,
+// saturated at kHuge for plans outside the format; advances *cursor and *length as the walk does.
 std::int64_t countStageValues(int count, int const** cursor, std::int64_t* length) {
   if (count < 1) return 0;
-  int const* const entries = *cursor;
-  // The running length wraps exactly as in the writers; the count saturates.
-  std::int64_t l = *length;
   std::int64_t values = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::int64_t word = entries[i];
-    std::int64_t radix = word;
-    std::int64_t stages = 1;
-    if (static_cast<std::uint64_t>(word) >= 65536u) {
-      radix = word >> 16;
-      stages = word & 0xFFFF;
-    }
-    if (radix == 1 || l == 0) continue;
-    for (std::int64_t s = 0; s < stages; ++s) {
-      if (l >= 2 && radix >= 2) values = satAdd(values, satMul(l - 1, radix - 1));
-      l = wrapMul(l, radix);
-    }
-  }
-  *cursor = entries + count;
-  *length = l;
+  *length = forEachStage(count, *cursor, *length, [&](std::int64_t l, std::int64_t radix) {
+    if (l >= 2 && radix >= 2) values = satAdd(values, satMul(l - 1, radix - 1));
+  });
+  *cursor += count;
   return values;
 }
 
+}  // namespace
+
 RowLayout planRowLayout(std::int64_t vl, std::int64_t length, int const* plan) {
   RowLayout lay{};
-  const int s = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu);
+  const int s = factorCount(plan);
   lay.chirp = plan[0] > 255;
   // Word 1 is read only when some section depends on it.
   std::int64_t l = s >= 2 || lay.chirp ? plan[1] : 0;
@@ -130,7 +112,7 @@ template long getRowTwidTableSize<8>(bool, long, int const*);
 template long getRowTwidTableSize<16>(bool, long, int const*);
 
 long getColTwidTableSize(int const* plan) {
-  const int count = static_cast<int>(static_cast<unsigned>(plan[0]) & 0xFFu) - 1;
+  const int count = detail::factorCount(plan) - 1;
   if (count < 1) return 0;
   int const* cursor = plan + 2;
   std::int64_t length = plan[1];

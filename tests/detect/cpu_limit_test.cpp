@@ -14,7 +14,7 @@
 #include <string>
 #include <utility>
 
-#include "support/file_tree.hpp"
+#include "file_tree.hpp"
 #include "tov/detect.hpp"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/file_tree.hpp"
+#include "file_tree.hpp"
 #include "tov/detect.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/file_tree.hpp"
+#include "file_tree.hpp"
 
 namespace {
 

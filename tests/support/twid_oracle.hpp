@@ -1,12 +1,11 @@
 // Scalar reference for twiddle values, column and row tables: plain C++ with std::fma, the octant
-// sign table written out, and a software double-to-binary16 rounding. Independent of the
-// library's vector code, so the two can be compared bit for bit.
+// sign table written out, and the compiler's own conversion of double to _Float16. Independent of
+// the library's vector code, so the two can be compared bit for bit.
 #pragma once
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace tov::test {
@@ -19,16 +18,16 @@ enum class Elem { f16, f32, f64 };
 
 inline int elemBytes(Elem e) { return e == Elem::f16 ? 2 : e == Elem::f32 ? 4 : 8; }
 
-// cos(2*pi*k/N) + i*sin(2*pi*k/N) before conversion, single or double grade, plain or
-// conjugate form.
-inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool doubleGrade, bool conjugate) {
-  static constexpr double kSingle[2][7] = {
+// cos(2*pi*k/N) + i*sin(2*pi*k/N) before conversion, with the polynomial of the double tables
+// (compensated) or of the others, in plain or conjugate form.
+inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool compensated, bool conjugate) {
+  static constexpr double kPlain[2][7] = {
       {1.0, -0.3084251375340387, 0.01585434424374607, -0.000325991886492447, 3.590859186029691e-06,
        -2.460950643876011e-08, 1.1365306958762847e-10},
       {0.7853981633974483, -0.08074551218827976, 0.00249039457018263, -3.6576204137696544e-05,
        3.1336158729412047e-07, -1.7571219475089096e-09, 6.8687242527667575e-12}};
-  // C0 ... C7, T, A0, A1 per lane.
-  static constexpr double kDouble[2][11] = {
+  // C0 ... C7, tail, slope A0, A1 per lane.
+  static constexpr double kCompensated[2][11] = {
       {1.0, -0.30842513753404244, 0.015854344243815426, -0.00032599188692675695,
        3.590860446054159e-06, -2.461136404503038e-08, 1.1500511493824433e-10,
        -3.8581452429999683e-13, -1.652434131973271e-17, -0.6165983375101485, 0.0614647937344156},
@@ -43,35 +42,23 @@ inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool doubleGrade, boo
   std::int64_t u = wrap(static_cast<std::uint64_t>(k) * 8);
   if (u > wrap(7 * un)) u = wrap(static_cast<std::uint64_t>(u) - 8 * un);
   int h = 0, q = 0;
-  if (u > wrap(3 * un)) {
-    u = wrap(static_cast<std::uint64_t>(u) - 4 * un);
-    h = 1;
-  }
-  if (u > n) {
-    u = wrap(static_cast<std::uint64_t>(u) - 2 * un);
-    q = 1;
-  }
+  if (u > wrap(3 * un)) u = wrap(static_cast<std::uint64_t>(u) - 4 * un), h = 1;
+  if (u > n) u = wrap(static_cast<std::uint64_t>(u) - 2 * un), q = 1;
   const double ud = static_cast<double>(u), nd = static_cast<double>(n);
   const double t = ud / nd, z = t * t, z2 = z * z;
 
   double lane[2];
   for (int i = 0; i < 2; ++i) {
-    if (!doubleGrade) {
-      const double* c = kSingle[i];
-      const double p = i == 0 ? 1.0 : t;
-      const double a = std::fma(z, c[6], c[5]);
-      const double b = std::fma(z, c[4], c[3]);
-      const double cc = std::fma(z2, a, b);
-      const double d = std::fma(z, c[1], c[0]);
-      const double e = std::fma(z, cc, c[2]);
-      lane[i] = std::fma(p * z2, e, p * d);
+    const double p = i == 0 ? 1.0 : t;
+    if (!compensated) {
+      const double* c = kPlain[i];
+      const double cc = std::fma(z2, std::fma(z, c[6], c[5]), std::fma(z, c[4], c[3]));
+      lane[i] = std::fma(p * z2, std::fma(z, cc, c[2]), p * std::fma(z, c[1], c[0]));
     } else {
-      const double* c = kDouble[i];
-      const double p = i == 0 ? 1.0 : t, pp = i == 0 ? t : 1.0, m = i == 0 ? z : 1.0;
-      const double e = std::fma(t, -nd, ud) / nd;
-      const double s = std::fma(t, t, -z);
-      const double d = std::fma(z, c[10], c[9]);
-      const double g = std::fma(e, pp * d, p * (c[1] * s));
+      const double* c = kCompensated[i];
+      const double pp = i == 0 ? t : 1.0, m = i == 0 ? z : 1.0;
+      const double e = std::fma(t, -nd, ud) / nd, s = std::fma(t, t, -z);
+      const double g = std::fma(e, pp * std::fma(z, c[10], c[9]), p * (c[1] * s));
       const double hh = std::fma(z, c[1], c[0]);
       const double r = std::fma(m, c[8], std::fma(z, c[1], -(hh - c[0])));
       const double qq = std::fma(
@@ -81,53 +68,29 @@ inline TwidPair oracleTwid(std::int64_t k, std::int64_t n, bool doubleGrade, boo
     }
   }
   const int w = 2 * h + q + (conjugate ? 1 : 0);
-  double c = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[0]) ^ kSigns[w]);
-  double s = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[1]) ^ kSigns[w + 1]);
+  const double c = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[0]) ^ kSigns[w]);
+  const double s = std::bit_cast<double>(std::bit_cast<std::uint64_t>(lane[1]) ^ kSigns[w + 1]);
   return q ? TwidPair{s, c} : TwidPair{c, s};
 }
 
-// x rounded to nearest even, x >= 0 and below 2^52.
-inline double roundHalfEven(double x) {
-  double r = std::floor(x);
-  const double f = x - r;
-  if (f > 0.5 || (f == 0.5 && std::fmod(r, 2.0) == 1.0)) r += 1.0;
-  return r;
-}
-
-// x rounded once to IEEE binary16, nearest even, subnormal results kept.
-inline std::uint16_t halfBits(double x) {
-  const std::uint16_t sign = std::signbit(x) ? 0x8000 : 0;
-  const double a = std::fabs(x);
-  if (std::isnan(x)) return sign | 0x7E00;
-  if (a >= 65520.0) return sign | 0x7C00;  // halfway above 65504 and beyond: infinity
-  if (a < 0x1p-14) {
-    // Subnormal step 2^-24; a mantissa of 1024 is the smallest normal, encoded alike.
-    return static_cast<std::uint16_t>(sign | static_cast<std::uint16_t>(roundHalfEven(a * 0x1p24)));
-  }
-  int e = std::ilogb(a);
-  double m = roundHalfEven(std::ldexp(a, 10 - e));  // 1024 ... 2048
-  if (m == 2048.0) {
-    m = 1024.0;
-    ++e;
-  }
-  return static_cast<std::uint16_t>(sign | ((e + 15) << 10) | (static_cast<int>(m) - 1024));
-}
-
-// The bits of one part converted to the element type.
+// The bits of x rounded once to the element type (to _Float16 directly, not through float), and
+// the value of such bits. clang 14 names _Float16 only with AVX-512 FP16; there no _Float16
+// writer is tested.
+#if defined(__FLT16_MAX__)
+using Half = _Float16;
+#else
+using Half = std::uint16_t;  // a stand-in of the same size, never used for values
+#endif
 inline std::uint64_t elemBits(double x, Elem e) {
-  switch (e) {
-    case Elem::f16: return halfBits(x);
-    case Elem::f32: return std::bit_cast<std::uint32_t>(static_cast<float>(x));
-    case Elem::f64: return std::bit_cast<std::uint64_t>(x);
-  }
-  return 0;
+  return e == Elem::f64   ? std::bit_cast<std::uint64_t>(x)
+         : e == Elem::f32 ? std::bit_cast<std::uint32_t>(static_cast<float>(x))
+                          : std::bit_cast<std::uint16_t>(static_cast<Half>(x));
 }
 
-inline std::uint64_t readBits(const void* table, long index, Elem e) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, static_cast<const unsigned char*>(table) + index * elemBytes(e),
-              static_cast<std::size_t>(elemBytes(e)));
-  return bits;
+inline double elemValue(std::uint64_t bits, Elem e) {
+  return e == Elem::f64   ? std::bit_cast<double>(bits)
+         : e == Elem::f32 ? std::bit_cast<float>(static_cast<std::uint32_t>(bits))
+                          : std::bit_cast<Half>(static_cast<std::uint16_t>(bits));
 }
 
 // Appends the converted value w(k, n) to `out` (real part, then imaginary part).
@@ -138,27 +101,19 @@ inline void appendValue(std::vector<std::uint64_t>& out, std::int64_t k, std::in
   out.push_back(elemBits(w.im, e));
 }
 
-// The stage walk over `count` entries from plan[first] with running length `length`,
-// appending each stage's values; returns the length after the walk.
-inline std::int64_t oracleStages(const int* plan, int first, int count, std::int64_t length, Elem e,
+// The stage walk over `count` entries from plan[2] with running length `length`, appending each
+// stage's values; returns the length after the walk.
+inline std::int64_t oracleStages(const int* plan, int count, std::int64_t length, Elem e,
                                  std::vector<std::uint64_t>& out) {
   std::int64_t l = length;
   for (int i = 0; i < count; ++i) {
-    const std::int64_t word = plan[first + i];
-    std::int64_t r = word, stages = 1;
-    if (static_cast<std::uint64_t>(word) >= 65536) {
-      r = word >> 16;
-      stages = word & 0xFFFF;
-    }
-    for (std::int64_t s = 0; s < stages; ++s) {
-      const std::int64_t n =
-          static_cast<std::int64_t>(static_cast<std::uint64_t>(l) * static_cast<std::uint64_t>(r));
-      if (l >= 2 && r >= 2) {
-        for (std::int64_t j = 1; j < l; ++j) {
-          for (std::int64_t m = 1; m < r; ++m) appendValue(out, j * m, n, e);
-        }
+    const std::int64_t word = plan[2 + i];
+    const bool plain = static_cast<std::uint64_t>(word) < 65536;
+    for (std::int64_t s = 0, r = plain ? word : word >> 16; s < (plain ? 1 : word & 0xFFFF); ++s) {
+      for (std::int64_t j = 1; j < l && r >= 2; ++j) {
+        for (std::int64_t m = 1; m < r; ++m) appendValue(out, j * m, l * r, e);
       }
-      l = n;
+      l = static_cast<std::int64_t>(static_cast<std::uint64_t>(l) * static_cast<std::uint64_t>(r));
     }
   }
   return l;
@@ -167,18 +122,8 @@ inline std::int64_t oracleStages(const int* plan, int first, int count, std::int
 // The column table of a plan, as element bits.
 inline std::vector<std::uint64_t> oracleColTable(const int* plan, Elem e) {
   std::vector<std::uint64_t> out;
-  const int count = (plan[0] & 0xFF) - 1;
-  if (count >= 1) oracleStages(plan, 2, count, plan[1], e, out);
+  oracleStages(plan, (plan[0] & 0xFF) - 1, plan[1], e, out);
   return out;
-}
-
-inline double halfToDouble(std::uint16_t h) {
-  const double sign = (h & 0x8000) ? -1.0 : 1.0;
-  const int exponent = (h >> 10) & 0x1F;
-  const int mantissa = h & 0x3FF;
-  if (exponent == 0x1F) return mantissa ? std::nan("") : sign * INFINITY;
-  if (exponent == 0) return sign * std::ldexp(mantissa, -24);
-  return sign * std::ldexp(1024 + mantissa, exponent - 25);
 }
 
 // Marks elements of a row table that the writer must leave untouched (gaps).
@@ -186,72 +131,53 @@ inline constexpr std::uint64_t kUntouched = ~std::uint64_t{0};
 
 inline std::int64_t roundUpTo(std::int64_t x, std::int64_t v) { return (x + v - 1) / v * v; }
 
-// Bits of x / m computed in the element type: both operands rounded to it, one rounding of the
-// quotient (in double for _Float16, which rounds the exact quotient once more correctly).
-inline std::uint64_t divideBits(std::uint64_t xBits, std::int64_t m, Elem e) {
-  switch (e) {
-    case Elem::f16: {
-      const double mh = halfToDouble(halfBits(static_cast<double>(m)));
-      return halfBits(halfToDouble(static_cast<std::uint16_t>(xBits)) / mh);
-    }
-    case Elem::f32:
-      return std::bit_cast<std::uint32_t>(std::bit_cast<float>(static_cast<std::uint32_t>(xBits)) /
-                                          static_cast<float>(m));
-    case Elem::f64:
-      return std::bit_cast<std::uint64_t>(std::bit_cast<double>(xBits) / static_cast<double>(m));
-  }
-  return 0;
-}
-
 // The row table of writeRowTwidTable<vl, T> as element bits, kUntouched in the gaps. Plans must
 // lie inside the format (last entry plain, M >= 2n - 1 when the chirp flag is set).
 inline std::vector<std::uint64_t> oracleRowTable(std::int64_t vl, Elem e, bool rc,
                                                  std::int64_t length, const int* plan) {
   std::vector<std::uint64_t> out;
+  const auto pad = [&](std::uint64_t with) {
+    out.resize(static_cast<std::size_t>(roundUpTo(static_cast<std::int64_t>(out.size()), 2 * vl)),
+               with);
+  };
   if (rc) {
-    if (length < 2) return out;
-    const std::int64_t h = length / 2;
-    for (std::int64_t j = 1; j <= h; j += 2) {
+    for (std::int64_t j = 1; j <= length / 2; j += 2) {
       appendValue(out, j, 2 * length, e, true);
       appendValue(out, j + 1, 2 * length, e, true);
     }
-    out.resize(static_cast<std::size_t>(roundUpTo(2 * h, 2 * vl)), 0);
+    pad(0);
     return out;
   }
   const int s = plan[0] & 0xFF;
-  std::int64_t l = plan[1];
-  if (s - 2 >= 1) l = oracleStages(plan, 2, s - 2, l, e, out);
-  out.resize(static_cast<std::size_t>(roundUpTo(static_cast<std::int64_t>(out.size()), 2 * vl)),
-             kUntouched);
-  const std::int64_t r = s >= 2 ? plan[s] : 1, n = l * r;
-  const std::int64_t groups = l / vl;
-  if (l >= vl && r >= 2) {
-    for (std::int64_t q = 0; q < groups; ++q) {
-      for (std::int64_t j = 1; j < r; ++j) {
-        for (std::int64_t i = 0; i < vl; ++i) appendValue(out, (q * vl + i) * j, n, e);
-      }
+  const std::int64_t l = oracleStages(plan, s - 2, plan[1], e, out);
+  pad(kUntouched);
+  const std::int64_t r = s >= 2 ? plan[s] : 1, n = l * r, groups = l / vl;
+  for (std::int64_t q = 0; q < groups && r >= 2; ++q) {
+    for (std::int64_t j = 1; j < r; ++j) {
+      for (std::int64_t i = 0; i < vl; ++i) appendValue(out, (q * vl + i) * j, n, e);
     }
   }
-  for (std::int64_t k = groups * vl; k < l; ++k) {
+  for (std::int64_t k = groups * vl; k < l && r >= 2; ++k) {
     const std::int64_t j0 = r % vl == 1 ? 1 : 0;
     for (std::int64_t j = j0; j < r; ++j) appendValue(out, k * j, n, e);
-    if (j0 == 0) {
-      std::int64_t p = r;  // smallest p >= r that is a power of two or a multiple of vl
-      while (p % vl != 0 && (p & (p - 1)) != 0) ++p;
-      out.resize(out.size() + static_cast<std::size_t>(2 * (p - r)), 0);
-    }
+    std::int64_t p = r;  // smallest p >= r that is a power of two or a multiple of vl
+    while (j0 == 0 && p % vl != 0 && (p & (p - 1)) != 0) ++p;
+    out.resize(out.size() + static_cast<std::size_t>(2 * (p - r)), 0);
   }
   if (plan[0] > 255) {
-    out.resize(static_cast<std::size_t>(roundUpTo(static_cast<std::int64_t>(out.size()), 2 * vl)),
-               kUntouched);
+    pad(kUntouched);
     const std::size_t a = out.size();
-    const std::int64_t points = length, m = n;
-    for (std::int64_t j = 0; j < points; ++j) appendValue(out, j * j % (2 * points), 2 * points, e);
-    const std::size_t b = a + static_cast<std::size_t>(2 * roundUpTo(points, vl));
+    const std::int64_t m = n;  // the filter length
+    for (std::int64_t j = 0; j < length; ++j) appendValue(out, j * j % (2 * length), 2 * length, e);
+    const std::size_t b = a + static_cast<std::size_t>(2 * roundUpTo(length, vl));
     out.resize(b + static_cast<std::size_t>(2 * roundUpTo(m, vl)), 0);
-    for (std::int64_t j = 0; j < points; ++j) {
+    // Each part divided in the element type: the quotient of the two rounded operands, rounded
+    // once. Through double, whose 53 bits hold more than twice a float's or half's 24 or 11 plus
+    // two, so rounding the double quotient again gives the same bits.
+    const double divisor = elemValue(elemBits(static_cast<double>(m), e), e);
+    for (std::int64_t j = 0; j < length; ++j) {
       for (int part = 0; part < 2; ++part) {
-        const std::uint64_t v = divideBits(out[a + 2 * j + part], m, e);
+        const std::uint64_t v = elemBits(elemValue(out[a + 2 * j + part], e) / divisor, e);
         out[b + 2 * j + part] = v;
         if (j > 0) out[b + 2 * (m - j) + part] = v;
       }

@@ -1,178 +1,127 @@
-// The double pairs of twidValue before conversion: printed values, the scalar reference bit for
-// bit, and accuracy against long double.
-#include "twiddle/twid_value.hpp"
+// Twiddle values before the conversion to a table's type, on every path: the eighth turns with
+// their signs of zero, the scalar reference bit for bit on both reductions (in doubles below
+// N = 2^50, in integers from there on), and the accuracy of both polynomials. Also the direct
+// rounding of the reference to _Float16.
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <random>
-#include <string>
-#include <tuple>
 #include <vector>
 
-#include "support/twid_oracle.hpp"
-#include "twiddle/cpu.hpp"
+#include "twid_tables.hpp"
 
 namespace {
 
 using tov::test::oracleTwid;
 using tov::test::TwidPair;
 
-TwidPair value(long k, long n, bool doubleGrade, bool conjugate = false) {
-  double re = 0, im = 0;
-  tov::fft::detail::avx2::twidValues(&k, &n, 1, doubleGrade, conjugate, &re, &im);
-  return {re, im};
+auto bitsOf(TwidPair w) {
+  return std::pair(std::bit_cast<std::uint64_t>(w.re), std::bit_cast<std::uint64_t>(w.im));
 }
 
-std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
-
-void expectPair(TwidPair got, TwidPair want, long k, long n) {
-  EXPECT_EQ(bits(got.re), bits(want.re)) << "re of k=" << k << " N=" << n << ": " << got.re;
-  EXPECT_EQ(bits(got.im), bits(want.im)) << "im of k=" << k << " N=" << n << ": " << got.im;
-}
-
-TEST(TwidValue, EighthTurnsHaveThePrintedBitsAndSignsOfZero) {
-  TOV_REQUIRE_AVX2();
-  const double a = 0.7071067811865475, b = 0.7071067811865476;
-  // (single grade, double grade) for k = N/8 ... 7N/8.
-  const TwidPair single[7] = {{a, b},   {-0.0, 1.0}, {-b, a}, {-1.0, -0.0},
-                              {-a, -b}, {0.0, -1.0}, {b, -a}};
-  const TwidPair dbl[7] = {{b, b},   {-0.0, 1.0}, {-b, b}, {-1.0, -0.0},
-                           {-b, -b}, {0.0, -1.0}, {b, -b}};
-  for (long n : {8L, 64L, 1000L, 3L << 20, 1L << 40, 1L << 52}) {
-    for (int i = 0; i < 7; ++i) {
-      const long k = n / 8 * (i + 1);
-      expectPair(value(k, n, false), single[i], k, n);
-      expectPair(value(k, n, true), dbl[i], k, n);
-    }
-    expectPair(value(0, n, false), {1.0, 0.0}, 0, n);
-    expectPair(value(0, n, true), {1.0, 0.0}, 0, n);
-    // The conjugate form flips only the sign of the imaginary part, zeros included.
-    expectPair(value(0, n, true, true), {1.0, -0.0}, 0, n);
-    expectPair(value(n / 4, n, false, true), {-0.0, -1.0}, n / 4, n);
-    expectPair(value(n / 2, n, true, true), {-1.0, 0.0}, n / 2, n);
-  }
-  expectPair(value(1, 3, true), {-0.5, 0.8660254037844386}, 1, 3);
-  expectPair(value(1, 3, false), {-0.5, 0.8660254037844387}, 1, 3);
-}
-
-// Draws (k, N) with N spread over magnitudes from 1 to 2^max_log, k uniform below N, with
-// extra weight on the octant boundaries where the reduction's comparisons switch.
-struct Sampler {
-  std::mt19937_64 rng{20261206};
-  std::pair<long, long> draw(int minLog, int maxLog) {
-    const int lg = std::uniform_int_distribution<int>(minLog, maxLog)(rng);
-    const long lo = lg == 0 ? 1 : 1L << (lg - 1);
-    const long n = std::uniform_int_distribution<long>(lo, (1L << lg))(rng);
-    long k = std::uniform_int_distribution<long>(0, n - 1)(rng);
-    if (rng() % 4 == 0) {
-      const long octant = static_cast<long>(rng() % 8);
-      const long near = octant * (n / 8) + static_cast<long>(rng() % 5) - 2;
-      if (near >= 0 && near < n) k = near;
-    }
-    return {k, n};
-  }
-};
-
-// Both reduction paths (exact doubles below 2^50, integers above) against the reference.
-TEST(TwidValue, MatchesScalarReferenceBitForBitInBothGradesAndForms) {
-  TOV_REQUIRE_AVX2();
-  Sampler sampler;
-  constexpr long kCount = 200000;
-  std::vector<long> ks(kCount), ns(kCount);
-  for (long i = 0; i < kCount; ++i) {
-    // Mostly table-sized lengths; some past the vector limit, up to 2^62.
-    const int maxLog = i % 10 == 0 ? 62 : 30;
-    std::tie(ks[i], ns[i]) = sampler.draw(i % 10 == 0 ? 49 : 0, maxLog);
-  }
-  std::vector<double> re(kCount), im(kCount);
-  for (bool dbl : {false, true}) {
-    for (bool conj : {false, true}) {
-      tov::fft::detail::avx2::twidValues(ks.data(), ns.data(), kCount, dbl, conj, re.data(),
-                                         im.data());
-      long mismatches = 0;
-      for (long i = 0; i < kCount; ++i) {
-        const TwidPair want = oracleTwid(ks[i], ns[i], dbl, conj);
-        if (bits(re[i]) != bits(want.re) || bits(im[i]) != bits(want.im)) {
-          if (++mismatches <= 5) {
-            ADD_FAILURE() << "grade " << (dbl ? "double" : "single") << " conj " << conj
-                          << " k=" << ks[i] << " N=" << ns[i] << ": got (" << re[i] << ", " << im[i]
-                          << ") want (" << want.re << ", " << want.im << ")";
-          }
-        }
-      }
-      EXPECT_EQ(mismatches, 0);
-    }
-  }
+// (k, N) with N spread over magnitudes 2^minLog to 2^maxLog, k uniform below N, one in four
+// moved next to an octant boundary, where the reduction's comparisons switch.
+std::pair<long, long> draw(std::mt19937_64& rng, int minLog, int maxLog) {
+  const int lg = std::uniform_int_distribution<int>(minLog, maxLog)(rng);
+  const long n = std::uniform_int_distribution<long>(lg == 0 ? 1 : 1L << (lg - 1), 1L << lg)(rng);
+  const long k = std::uniform_int_distribution<long>(0, n - 1)(rng);
+  const long near = static_cast<long>(rng() % 8) * (n / 8) + static_cast<long>(rng() % 5) - 2;
+  return {rng() % 4 == 0 && near >= 0 && near < n ? near : k, n};
 }
 
 // cos and sin of 2*pi*k/N in long double, reduced exactly to the nearest quarter turn first so
 // that values near zero keep their relative accuracy.
 std::pair<long double, long double> reference(long k, long n) {
   const long quarter = (4 * k + n / 2) / n;  // nearest quarter turn, 0 ... 4
-  const long rest = 4 * k - quarter * n;     // |rest| <= n/2, exact
-  const long double angle = 1.5707963267948966192313216916397514L * rest / n;
+  const long double angle = 1.5707963267948966192313216916397514L * (4 * k - quarter * n) / n;
   const long double c = std::cos(angle), s = std::sin(angle);
-  switch (quarter % 4) {
-    case 0: return {c, s};
-    case 1: return {-s, c};
-    case 2: return {-c, -s};
-    default: return {s, -c};
+  const std::pair<long double, long double> turns[4] = {{c, s}, {-s, c}, {-c, -s}, {s, -c}};
+  return turns[quarter % 4];
+}
+
+// The error of a plain value in absolute terms, of a compensated one in units in the last place.
+double off(double got, long double want, bool inUlps) {
+  const int exponent = inUlps && want != 0 ? std::ilogb(static_cast<double>(want)) : 52;
+  return static_cast<double>(std::fabs(got - want) / std::ldexp(1.0, exponent - 52));
+}
+
+class TwidValue : public testing::TestWithParam<const tov::test::TwiddlePath*> {
+ protected:
+  void SetUp() override {
+    if (!tov::test::cpuHas(GetParam()->needs)) GTEST_SKIP() << "the processor lacks AVX-512";
   }
-}
-
-std::string text(double x) {
-  char buffer[32];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
-}
-
-double ulpsOff(double got, long double want) {
-  if (want == 0) return got == 0 ? 0 : 1e9;
-  const double ulp = std::ldexp(1.0, std::ilogb(static_cast<double>(want)) - 52);
-  return static_cast<double>(std::fabs(static_cast<long double>(got) - want) / ulp);
-}
-
-TEST(TwidValue, SingleGradeWithin2e16AndDoubleGradeWithinHalfUlpAndABit) {
-  TOV_REQUIRE_AVX2();
-  Sampler sampler;
-  constexpr long kCount = 400000;
-  std::vector<long> ks(kCount), ns(kCount);
-  for (long i = 0; i < kCount; ++i) std::tie(ks[i], ns[i]) = sampler.draw(1, 30);
-  std::vector<double> sr(kCount), si(kCount), dr(kCount), di(kCount);
-  tov::fft::detail::avx2::twidValues(ks.data(), ns.data(), kCount, false, false, sr.data(),
-                                     si.data());
-  tov::fft::detail::avx2::twidValues(ks.data(), ns.data(), kCount, true, false, dr.data(),
-                                     di.data());
-  double worstAbs = 0, worstUlps = 0;
-  for (long i = 0; i < kCount; ++i) {
-    const auto [c, s] = reference(ks[i], ns[i]);
-    worstAbs = std::max({worstAbs, static_cast<double>(std::fabs(sr[i] - c)),
-                         static_cast<double>(std::fabs(si[i] - s))});
-    worstUlps = std::max({worstUlps, ulpsOff(dr[i], c), ulpsOff(di[i], s)});
+  void expectPair(long k, long n, bool compensated, bool conjugate, TwidPair want) const {
+    TwidPair got{};
+    GetParam()->values(&k, &n, 1, compensated, conjugate, &got.re, &got.im);
+    EXPECT_EQ(bitsOf(got), bitsOf(want))
+        << "k=" << k << " N=" << n << ": " << got.re << ", " << got.im;
   }
-  EXPECT_LE(worstAbs, 2.0e-16);
-  EXPECT_LE(worstUlps, 0.55);
-  // A grossly wrong polynomial would still pass loose bounds; these show the errors are real.
-  EXPECT_GT(worstAbs, 1.0e-17);
-  EXPECT_GT(worstUlps, 0.5);
-  RecordProperty("single_grade_max_abs_error", text(worstAbs));
-  RecordProperty("double_grade_max_ulps", text(worstUlps));
-}
+};
 
-TEST(TwidValue, HalfRoundingOfTheReferenceIsDirect) {
+TEST_P(TwidValue, EighthTurnsHaveExactSignsOfZero) {
+  const double a = 0.7071067811865475, b = 0.7071067811865476;
+  // k = N/8 ... 7N/8 with the plain polynomial, then with the compensated one.
+  const TwidPair plain[7] = {{a, b},   {-0.0, 1.0}, {-b, a}, {-1.0, -0.0},
+                             {-a, -b}, {0.0, -1.0}, {b, -a}};
+  const TwidPair compensated[7] = {{b, b},   {-0.0, 1.0}, {-b, b}, {-1.0, -0.0},
+                                   {-b, -b}, {0.0, -1.0}, {b, -b}};
+  for (long n : {8L, 64L, 1000L, 3L << 20, 1L << 40, 1L << 52}) {
+    for (int i = 0; i < 7; ++i) {
+      expectPair(n / 8 * (i + 1), n, false, false, plain[i]);
+      expectPair(n / 8 * (i + 1), n, true, false, compensated[i]);
+    }
+    expectPair(0, n, false, false, {1.0, 0.0});
+    // The conjugate form flips only the sign of the imaginary part, zeros included.
+    expectPair(0, n, true, true, {1.0, -0.0});
+    expectPair(n / 4, n, false, true, {-0.0, -1.0});
+    expectPair(n / 2, n, true, true, {-1.0, 0.0});
+  }
+  expectPair(1, 3, true, false, {-0.5, 0.8660254037844386});
+  expectPair(1, 3, false, false, {-0.5, 0.8660254037844387});
+#if defined(__FLT16_MAX__)
   // 1 + 2^-11 + 2^-40 rounds up to 0x3C01 directly; through float it would tie to 0x3C00.
-  EXPECT_EQ(tov::test::halfBits(1.0 + 0x1p-11 + 0x1p-40), 0x3C01);
-  EXPECT_EQ(tov::test::halfBits(1.0 + 0x1p-11), 0x3C00);
-  EXPECT_EQ(tov::test::halfBits(0x1p-24), 0x0001);
-  EXPECT_EQ(tov::test::halfBits(0x1p-25), 0x0000);             // tie to even zero
-  EXPECT_EQ(tov::test::halfBits(0x1.8p-25), 0x0001);           // above the tie
-  EXPECT_EQ(tov::test::halfBits(-0x1.ffep-15), 0x8400);        // rounds up to the normal
-  EXPECT_EQ(tov::test::halfBits(0.7071067811865476), 0x39A8);  // 0.70703125
-  EXPECT_EQ(tov::test::halfBits(65504.0), 0x7BFF);
-  EXPECT_EQ(tov::test::halfBits(65520.0), 0x7C00);
-  EXPECT_EQ(tov::test::halfBits(-0.0), 0x8000);
+  EXPECT_EQ(tov::test::elemBits(1.0 + 0x1p-11 + 0x1p-40, tov::test::Elem::f16), 0x3C01u);
+#endif
 }
+
+// Mostly table-sized lengths; a tenth from 2^49 to 2^62, across the change of reduction. Below
+// 2^30 also the accuracy against long double: the plain polynomial within 2e-16, the compensated
+// one within 0.55 ulp; the worst errors are recorded as properties, in 1e-18 and in thousandths
+// of an ulp. Loose bounds alone would pass a grossly wrong polynomial too; the lower ones show
+// the errors are real.
+TEST_P(TwidValue, MatchesTheReferenceOnBothReductionsAndIsAccurate) {
+  std::mt19937_64 rng(20261206);
+  std::vector<long> ks(200000), ns(200000);
+  for (std::size_t i = 0; i < ks.size(); ++i)
+    std::tie(ks[i], ns[i]) = draw(rng, i % 10 ? 1 : 49, i % 10 ? 30 : 62);
+  const long count = static_cast<long>(ks.size());
+  std::vector<double> re(ks.size()), im(ks.size()), worst = {0, 0};
+  for (const bool compensated : {false, true}) {
+    for (const bool conjugate : {false, true}) {
+      GetParam()->values(ks.data(), ns.data(), count, compensated, conjugate, re.data(), im.data());
+      for (long i = 0, bad = 0; i < count && bad < 5; ++i) {
+        const TwidPair want = oracleTwid(ks[i], ns[i], compensated, conjugate);
+        const bool same = bitsOf({re[i], im[i]}) == bitsOf(want);
+        bad += same ? 0 : 1;
+        EXPECT_TRUE(same) << "compensated " << compensated << " conjugate " << conjugate
+                          << " k=" << ks[i] << " N=" << ns[i] << ": got (" << re[i] << ", " << im[i]
+                          << ") want (" << want.re << ", " << want.im << ")";
+        if (conjugate || ns[i] > (1L << 30)) continue;
+        const auto [c, s] = reference(ks[i], ns[i]);
+        worst[compensated] =
+            std::max({worst[compensated], off(re[i], c, compensated), off(im[i], s, compensated)});
+      }
+    }
+  }
+  EXPECT_TRUE(worst[0] > 1.0e-17 && worst[0] <= 2.0e-16) << worst[0];
+  EXPECT_TRUE(worst[1] > 0.5 && worst[1] <= 0.55) << worst[1];
+  RecordProperty("plain_max_abs_error_1e-18", static_cast<int>(worst[0] * 1e18));
+  RecordProperty("compensated_max_milliulps", static_cast<int>(worst[1] * 1000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, TwidValue, testing::ValuesIn(tov::test::allPaths(false)),
+                         testing::PrintToStringParamName());
 
 }  // namespace

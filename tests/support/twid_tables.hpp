@@ -1,0 +1,159 @@
+// Calling the twiddle writers, exported or on one internal path, with the table kind chosen at
+// run time, into sentinel-filled arrays with a guard region behind the reported size.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tov/config.hpp"
+#include "tov/fft/twiddle.hpp"
+#include "twid_oracle.hpp"
+#include "twiddle/path_table.hpp"
+
+namespace tov::test {
+
+using fft::detail::TwiddlePath;
+
+inline bool cpuHas(Architecture level) {
+  const int bits = static_cast<int>(level);
+  return (static_cast<int>(detectArchitecture()) & bits) == bits;
+}
+
+// False for _Float16 also when this compiler cannot name the type in baseline code (clang 14).
+inline bool cpuRuns(Elem e) {
+#if !defined(__FLT16_MAX__)
+  if (e == Elem::f16) return false;
+#endif
+  return cpuHas(e == Elem::f16 ? Architecture::avx512fp16 : Architecture::avx2);
+}
+
+inline const char* elemName(Elem e) {
+  return e == Elem::f16 ? "Float16" : e == Elem::f32 ? "Float" : "Double";
+}
+
+// Letters, digits and underscores, as test names need.
+inline std::string testName(std::string s) {
+  for (char& c : s) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return s;
+}
+
+// A table kind: vl 0 for the column table, else the row table for vl lanes.
+struct Instance {
+  long vl;
+  Elem e;
+};
+
+// The five row-table instances.
+inline constexpr Instance kInstances[] = {
+    {2, Elem::f64}, {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
+
+inline long rowSize(long vl, bool rc, long length, const int* plan) {
+  using fft::getRowTwidTableSize;
+  return (vl == 2   ? getRowTwidTableSize<2>
+          : vl == 4 ? getRowTwidTableSize<4>
+          : vl == 8 ? getRowTwidTableSize<8>
+                    : getRowTwidTableSize<16>)(rc, length, plan);
+}
+
+// One writer: a table kind on a path (fft::detail::kExportedWriters for the exported writers).
+struct Writer {
+  Instance kind;
+  const TwiddlePath* path;
+
+  bool runs() const { return cpuRuns(kind.e) && cpuHas(path->needs); }
+  std::string name() const {
+    return testName((kind.vl == 0 ? "Col" : "RowVL" + std::to_string(kind.vl)) + elemName(kind.e) +
+                    "_" + path->name);
+  }
+  long size(bool rc, long length, const int* plan) const {
+    return kind.vl == 0 ? fft::getColTwidTableSize(plan) : rowSize(kind.vl, rc, length, plan);
+  }
+  void write(bool rc, long length, const int* plan, void* table) const {
+    const auto d = static_cast<double*>(table);
+    const auto f = static_cast<float*>(table);
+#if defined(__FLT16_MAX__)
+    const auto h = static_cast<_Float16*>(table);
+    if (kind.e == Elem::f16) {
+      return kind.vl == 0 ? fft::writeColTwidTable<_Float16>(plan, h)
+                          : fft::writeRowTwidTable<16, _Float16>(rc, length, plan, h);
+    }
+#endif
+    const bool single = kind.e == Elem::f32;
+    switch (kind.vl) {
+      case 0: return single ? path->colFloat(plan, f) : path->colDouble(plan, d);
+      case 2: return path->row2Double(rc, length, plan, d);
+      case 4:
+        return single ? path->row4Float(rc, length, plan, f)
+                      : path->row4Double(rc, length, plan, d);
+      default: return path->row8Float(rc, length, plan, f);
+    }
+  }
+};
+
+inline void callColWriter(const int* plan, Elem e, void* table) {
+  Writer{{0, e}, &fft::detail::kExportedWriters}.write(false, 0, plan, table);
+}
+
+inline void callRowWriter(Instance in, bool rc, long length, const int* plan, void* table) {
+  Writer{in, &fft::detail::kExportedWriters}.write(rc, length, plan, table);
+}
+
+// The eight exported writers and the six float and double writers of every path.
+inline std::vector<Writer> allWriters() {
+  std::vector<Writer> all;
+  for (const Elem e : {Elem::f32, Elem::f64, Elem::f16})
+    all.push_back({{0, e}, &fft::detail::kExportedWriters});
+  for (const Instance in : kInstances) all.push_back({in, &fft::detail::kExportedWriters});
+  for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
+    for (std::size_t i = 0; i < 8; ++i) {
+      if (all[i].kind.e != Elem::f16) all.push_back({all[i].kind, &path});
+    }
+  }
+  return all;
+}
+
+// Writers print as their test names.
+inline void PrintTo(const Writer& w, std::ostream* out) { *out << w.name(); }
+
+// Every path (or the reciprocal ones), for parameterized tests.
+inline std::vector<const TwiddlePath*> allPaths(bool reciprocalOnly) {
+  std::vector<const TwiddlePath*> all;
+  for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
+    if (path.reciprocal || !reciprocalOnly) all.push_back(&path);
+  }
+  return all;
+}
+
+// An array of `elems` elements plus a guard of 64 elements, every byte 0xA5.
+struct SentinelTable {
+  SentinelTable(long elems, Elem elem)
+      : e(elem), size(elems), bytes(static_cast<std::size_t>((elems + 64) * 8), 0xA5) {}
+  void* data() { return bytes.data(); }
+  std::uint64_t at(long i) const {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, bytes.data() + i * elemBytes(e), static_cast<std::size_t>(elemBytes(e)));
+    return bits;
+  }
+  bool guardIntact() const {
+    return std::all_of(bytes.begin() + size * elemBytes(e), bytes.end(),
+                       [](int b) { return b == 0xA5; });
+  }
+  Elem e;
+  long size;
+  std::vector<unsigned char> bytes;
+};
+
+}  // namespace tov::test
+
+namespace tov::fft::detail {
+// Paths print as their test names.
+inline void PrintTo(const TwiddlePath* path, std::ostream* out) {
+  *out << test::testName(path->name);
+}
+}  // namespace tov::fft::detail
