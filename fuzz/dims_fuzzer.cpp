@@ -5,19 +5,29 @@
 // record, the reserved words). The records and the batch live in separate heap arrays of exactly
 // their size, so that the sanitizer reports a read or write past either.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <type_traits>
 
-#include "fuzz_input.hpp"
 #include "tov/fft/dims.hpp"
 
 namespace {
 
 using tov::fft::InplaceDim;
 using tov::fft::OoplaceDim;
-using tov::fuzz::Bytes;
-using tov::fuzz::require;
+
+// A failed check aborts, which libFuzzer and the corpus replay both notice.
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+// The input byte by byte, zeros past its end.
+struct Bytes {
+  const std::uint8_t* data;
+  std::size_t size, pos = 0;
+  std::uint8_t next() { return pos < size ? data[pos++] : 0; }
+};
 
 // Mostly small values around 0, sometimes a raw 64-bit pattern.
 std::int64_t field(Bytes& in) {
@@ -88,7 +98,7 @@ void check(bool rc, unsigned long rank, Bytes& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Bytes in(data, size);
+  Bytes in{data, size};
   const std::uint8_t flags = in.next();  // bit 0: real-to-complex, bit 1: out of place
   const unsigned long rank = in.next() % 9u;
   if ((flags & 2) != 0) {

@@ -1,6 +1,5 @@
 // The CPU-list scanner on lists the kernel writes and on malformed ones, in counting mode (the
-// topology tests apply collected ranges). Arbitrary bytes are the CPU-list fuzz target's part,
-// against a plain reading of its own.
+// topology tests apply collected ranges).
 #include "detect/cpu_list.hpp"
 
 #include <gtest/gtest.h>

@@ -33,10 +33,6 @@ inline bool cpuRuns(Elem e) {
   return cpuHas(e == Elem::f16 ? Architecture::avx512fp16 : Architecture::avx2);
 }
 
-inline const char* elemName(Elem e) {
-  return e == Elem::f16 ? "Float16" : e == Elem::f32 ? "Float" : "Double";
-}
-
 // Letters, digits and underscores, as test names need.
 inline std::string testName(std::string s) {
   for (char& c : s) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -49,18 +45,6 @@ struct Instance {
   Elem e;
 };
 
-// The five row-table instances.
-inline constexpr Instance kInstances[] = {
-    {2, Elem::f64}, {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
-
-inline long rowSize(long vl, bool rc, long length, const int* plan) {
-  using fft::getRowTwidTableSize;
-  return (vl == 2   ? getRowTwidTableSize<2>
-          : vl == 4 ? getRowTwidTableSize<4>
-          : vl == 8 ? getRowTwidTableSize<8>
-                    : getRowTwidTableSize<16>)(rc, length, plan);
-}
-
 // One writer: a table kind on a path (fft::detail::kExportedWriters for the exported writers).
 struct Writer {
   Instance kind;
@@ -68,11 +52,17 @@ struct Writer {
 
   bool runs() const { return cpuRuns(kind.e) && cpuHas(path->needs); }
   std::string name() const {
-    return testName((kind.vl == 0 ? "Col" : "RowVL" + std::to_string(kind.vl)) + elemName(kind.e) +
-                    "_" + path->name);
+    const char* elem = kind.e == Elem::f16 ? "Float16" : kind.e == Elem::f32 ? "Float" : "Double";
+    return testName((kind.vl ? "RowVL" + std::to_string(kind.vl) : "Col") + elem + "_" +
+                    path->name);
   }
   long size(bool rc, long length, const int* plan) const {
-    return kind.vl == 0 ? fft::getColTwidTableSize(plan) : rowSize(kind.vl, rc, length, plan);
+    using fft::getRowTwidTableSize;
+    return kind.vl == 0   ? fft::getColTwidTableSize(plan)
+           : kind.vl == 2 ? getRowTwidTableSize<2>(rc, length, plan)
+           : kind.vl == 4 ? getRowTwidTableSize<4>(rc, length, plan)
+           : kind.vl == 8 ? getRowTwidTableSize<8>(rc, length, plan)
+                          : getRowTwidTableSize<16>(rc, length, plan);
   }
   void write(bool rc, long length, const int* plan, void* table) const {
     const auto d = static_cast<double*>(table);
@@ -96,20 +86,19 @@ struct Writer {
   }
 };
 
-inline void callColWriter(const int* plan, Elem e, void* table) {
-  Writer{{0, e}, &fft::detail::kExportedWriters}.write(false, 0, plan, table);
-}
-
-inline void callRowWriter(Instance in, bool rc, long length, const int* plan, void* table) {
-  Writer{in, &fft::detail::kExportedWriters}.write(rc, length, plan, table);
-}
-
 // The eight exported writers and the six float and double writers of every path.
 inline std::vector<Writer> allWriters() {
   std::vector<Writer> all;
-  for (const Elem e : {Elem::f32, Elem::f64, Elem::f16})
-    all.push_back({{0, e}, &fft::detail::kExportedWriters});
-  for (const Instance in : kInstances) all.push_back({in, &fft::detail::kExportedWriters});
+  // The three column tables and the five row-table instances.
+  for (const Instance in : {Instance{0, Elem::f32},
+                            {0, Elem::f64},
+                            {0, Elem::f16},
+                            {2, Elem::f64},
+                            {4, Elem::f32},
+                            {4, Elem::f64},
+                            {8, Elem::f32},
+                            {16, Elem::f16}})
+    all.push_back({in, &fft::detail::kExportedWriters});
   for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
     for (std::size_t i = 0; i < 8; ++i) {
       if (all[i].kind.e != Elem::f16) all.push_back({all[i].kind, &path});

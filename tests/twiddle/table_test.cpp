@@ -120,7 +120,7 @@ TEST_P(TwiddleWriter, PinnedValues) {
 
 // Whatever plan or length is passed, nothing is written past the reported size: every factor
 // count with every kind of chirp bits, packed, zero, negative and huge words as the row radix
-// with extreme first factors, arbitrary random words, and extreme lengths.
+// with extreme first factors, and extreme lengths.
 TEST_P(TwiddleWriter, PlansOutsideTheFormatStayInsideTheReportedSize) {
   for (const std::uint32_t high : {0x0u, 0x100u, 0x7FFFFF00u, 0x80000000u, 0xFFFFFF00u}) {
     for (std::uint32_t count = 0; count < 256; ++count) {
@@ -139,18 +139,6 @@ TEST_P(TwiddleWriter, PlansOutsideTheFormatStayInsideTheReportedSize) {
         expectTable(false, 3, {word0 + 1, first, 2, radix}, false);
       }
     }
-  }
-  std::mt19937_64 rng(99);
-  for (int trial = 0; trial < 500 && !HasFailure(); ++trial) {
-    std::vector<int> plan = {static_cast<int>(rng() % 6 | (rng() % 2 ? rng() & ~0xFFu : 0))};
-    for (int i = 0; i < 6; ++i) {
-      const std::uint64_t x = rng(), kind = x % 4;
-      plan.push_back(static_cast<int>(kind == 0   ? x / 4 % 7 - 2
-                                      : kind == 1 ? x / 4 % 40
-                                      : kind == 2 ? (x / 4 % 9) << 16 | (x >> 32) % 4
-                                                  : x >> 32));
-    }
-    expectTable(false, static_cast<long>(rng() % 200) - 20, plan, false);
   }
   for (const long length : {LONG_MIN, -1L, 0L, 1L, 2L, 9L, 17L, 1000L, LONG_MAX}) {
     expectTable(true, length, {0x102, 4, 4}, false);
