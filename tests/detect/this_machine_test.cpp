@@ -1,11 +1,9 @@
-// The detection functions on the machine running the tests: their counts against a plain reading
-// of its sysfs files, and the files they leave open.
+// The detection functions on the machine running the tests: their counts for the thread's mask,
+// and the files they leave open.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -14,21 +12,10 @@
 
 namespace {
 
-const std::string kCpuRoot = "/sys/devices/system/cpu/cpu";
-
-// The distinct member lists among the CPUs, each CPU's list being its first non-empty file (a CPU
-// without one stands alone).
-int distinctLists(std::span<const char* const> lists, const std::vector<int>& cpus) {
-  std::set<std::string> groups;
-  for (int cpu : cpus) {
-    std::string text;
-    for (const char* list : lists) {
-      std::ifstream in(kCpuRoot + std::to_string(cpu) + list);
-      if (text.empty()) std::getline(in, text, '\0');
-    }
-    groups.insert(text.empty() ? std::to_string(cpu) + " alone" : text);
-  }
-  return static_cast<int>(groups.size());
+// The public counts are the group counts of the kernel's own tree for this thread's mask.
+int groups(std::span<const char* const> lists) {
+  return tov::detail::countTopologyGroups("/sys/devices/system/cpu", lists,
+                                          tov::detail::threadAffinity);
 }
 
 TEST(ThisMachine, CountsFollowTheThreadsAffinity) {
@@ -39,9 +26,9 @@ TEST(ThisMachine, CountsFollowTheThreadsAffinity) {
     if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
   }
   EXPECT_EQ(tov::detectCpus(), static_cast<int>(cpus.size()));
-  EXPECT_EQ(tov::detectCores(), distinctLists(tov::detail::kCoreLists, cpus));
-  EXPECT_EQ(tov::detectDies(), distinctLists(tov::detail::kDieLists, cpus));
-  EXPECT_EQ(tov::detectPackages(), distinctLists(tov::detail::kPackageLists, cpus));
+  EXPECT_EQ(tov::detectCores(), groups(tov::detail::kCoreLists));
+  EXPECT_EQ(tov::detectDies(), groups(tov::detail::kDieLists));
+  EXPECT_EQ(tov::detectPackages(), groups(tov::detail::kPackageLists));
   // A thread of its own narrows its mask to one CPU; the test thread's mask stays as it is.
   std::vector<int> narrowed;
   std::thread([&, cpu = cpus.back()] {

@@ -28,12 +28,11 @@ std::int64_t& stride(OoplaceDim& dim, std::size_t side) {
 
 // A size or extent result as one value per side.
 template <class T>
-std::vector<std::int64_t> perSide(T value) {
-  return {static_cast<std::int64_t>(value)};
-}
-template <class T>
-std::vector<std::int64_t> perSide(std::pair<T, T> value) {
-  return {static_cast<std::int64_t>(value.first), static_cast<std::int64_t>(value.second)};
+std::vector<std::int64_t> perSide(T v) {
+  if constexpr (std::is_integral_v<T>)
+    return {static_cast<std::int64_t>(v)};
+  else
+    return {static_cast<std::int64_t>(v.first), static_cast<std::int64_t>(v.second)};
 }
 
 // Random problems of ranks 0 to 3, lengths 1 to 5, 0 to 4 transforms, each stride 0 (the

@@ -90,15 +90,9 @@ struct Writer {
 inline std::vector<Writer> allWriters() {
   std::vector<Writer> all;
   // The three column tables and the five row-table instances.
-  for (const Instance in : {Instance{0, Elem::f32},
-                            {0, Elem::f64},
-                            {0, Elem::f16},
-                            {2, Elem::f64},
-                            {4, Elem::f32},
-                            {4, Elem::f64},
-                            {8, Elem::f32},
-                            {16, Elem::f16}})
-    all.push_back({in, &fft::detail::kExportedWriters});
+  constexpr Instance kinds[] = {{0, Elem::f32}, {0, Elem::f64}, {0, Elem::f16}, {2, Elem::f64},
+                                {4, Elem::f32}, {4, Elem::f64}, {8, Elem::f32}, {16, Elem::f16}};
+  for (const Instance in : kinds) all.push_back({in, &fft::detail::kExportedWriters});
   for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
     for (std::size_t i = 0; i < 8; ++i) {
       if (all[i].kind.e != Elem::f16) all.push_back({all[i].kind, &path});
@@ -110,12 +104,10 @@ inline std::vector<Writer> allWriters() {
 // Writers print as their test names.
 inline void PrintTo(const Writer& w, std::ostream* out) { *out << w.name(); }
 
-// Every path (or the reciprocal ones), for parameterized tests.
-inline std::vector<const TwiddlePath*> allPaths(bool reciprocalOnly) {
+// Every path, for parameterized tests.
+inline std::vector<const TwiddlePath*> allPaths() {
   std::vector<const TwiddlePath*> all;
-  for (const TwiddlePath& path : fft::detail::kTwiddlePaths) {
-    if (path.reciprocal || !reciprocalOnly) all.push_back(&path);
-  }
+  for (const TwiddlePath& path : fft::detail::kTwiddlePaths) all.push_back(&path);
   return all;
 }
 

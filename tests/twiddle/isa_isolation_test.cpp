@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,11 +20,9 @@ bool contains(std::string_view s, std::string_view part) {
 // zmm, the opmask registers k0-k7, and the registers 16-31 that only AVX-512 encodes.
 bool usesAvx512Register(std::string_view insn) {
   for (std::size_t at = insn.find('%'); at != std::string_view::npos; at = insn.find('%', at + 1)) {
-    const std::string_view r = insn.substr(at + 1, 5);
-    const bool high = r.size() == 5 && (r.starts_with("xmm") || r.starts_with("ymm")) &&
-                      r[4] >= '0' && r[4] <= '9' &&
-                      (r[3] == '2' || r[3] == '3' || (r[3] == '1' && r[4] >= '6'));
-    if (high || r.starts_with("zmm") || (r.size() > 1 && r[0] == 'k' && r[1] >= '0' && r[1] <= '7'))
+    const std::string r(insn.substr(at + 1, 5));
+    const int number = r.size() == 5 && r[1] == 'm' && r[2] == 'm' ? std::atoi(r.c_str() + 3) : 0;
+    if (number >= 16 || r.starts_with("zmm") || (r[0] == 'k' && r[1] >= '0' && r[1] <= '7'))
       return true;
   }
   return false;

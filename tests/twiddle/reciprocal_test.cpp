@@ -78,7 +78,7 @@ TEST_P(Quotients, NextToRoundingMidpointsNear2To50) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Quotients, testing::ValuesIn(tov::test::allPaths(true)),
+INSTANTIATE_TEST_SUITE_P(Paths, Quotients, testing::ValuesIn(tov::test::allPaths()),
                          testing::PrintToStringParamName());
 
 }  // namespace
