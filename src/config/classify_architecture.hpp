@@ -2,6 +2,9 @@
 // processor so that every branch can be tested with synthetic register values.
 #pragma once
 
+#include <cpuid.h>
+#include <immintrin.h>
+
 #include <cstdint>
 
 #include "tov/config.hpp"
@@ -56,9 +59,29 @@ Architecture classifyArchitecture(const CpuidWords& cpuid, ReadXcr0&& readXcr0) 
               : Architecture::avx512;
 }
 
-// Reads the words above from the running processor (leaf 7 only when it exists).
-CpuidWords readCpuidWords();
-// Reads XCR0; the caller must have checked OSXSAVE.
-std::uint64_t readXcr0();
+// Readers of the running processor. They have internal linkage on purpose: the twiddle writers'
+// load-time resolvers call them from a file built without sanitizer instrumentation (they run
+// before the sanitizer runtimes start), so that file must keep its own copy rather than share
+// one inline definition with instrumented code.
+
+// The words above (leaf 7 only when it exists).
+static inline CpuidWords readCpuidWords() {
+  CpuidWords words{};
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  __cpuid_count(0, 0, eax, ebx, ecx, edx);
+  words.maxLeaf = eax;
+  __cpuid_count(1, 0, eax, ebx, ecx, edx);
+  words.leaf1Ecx = ecx;
+  if (words.maxLeaf >= 7) {
+    __cpuid_count(7, 0, eax, ebx, ecx, edx);
+    words.leaf7Ebx = ebx;
+    words.leaf7Edx = edx;
+  }
+  return words;
+}
+
+// XCR0; the caller must have checked OSXSAVE. XGETBV needs the xsave target for this function
+// only; everything else stays baseline.
+[[gnu::target("xsave")]] static inline std::uint64_t readXcr0() { return _xgetbv(0); }
 
 }  // namespace tov::detail

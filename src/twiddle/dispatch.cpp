@@ -7,9 +7,6 @@
 // The resolvers run while the loader relocates, before any constructor, sanitizer runtimes
 // included: this file is built without sanitizer instrumentation (see CMakeLists.txt) and
 // calls nothing outside it but the header-only classification behind detectArchitecture.
-#include <cpuid.h>
-#include <immintrin.h>
-
 #include "config/classify_architecture.hpp"
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
@@ -27,22 +24,10 @@ using Wide = Writers<avx512::Vec512, false>;
 using WideDouble = Writers<avx512::Vec512, true>;
 using Narrow = Writers<avx2::Vec256, false>;
 
-__attribute__((target("xsave"))) std::uint64_t xcr0() { return _xgetbv(0); }
-
-// detectArchitecture's decision on the CPUID words read here, uninstrumented.
+// detectArchitecture's decision, from this file's own uninstrumented readers.
 bool hasAvx512() {
-  tov::detail::CpuidWords words{};
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  __cpuid_count(0, 0, eax, ebx, ecx, edx);
-  words.maxLeaf = eax;
-  __cpuid_count(1, 0, eax, ebx, ecx, edx);
-  words.leaf1Ecx = ecx;
-  if (words.maxLeaf >= 7) {
-    __cpuid_count(7, 0, eax, ebx, ecx, edx);
-    words.leaf7Ebx = ebx;
-    words.leaf7Edx = edx;
-  }
-  const auto level = tov::detail::classifyArchitecture(words, [] { return xcr0(); });
+  const auto level = tov::detail::classifyArchitecture(tov::detail::readCpuidWords(),
+                                                       [] { return tov::detail::readXcr0(); });
   const auto avx512 = static_cast<int>(Architecture::avx512);
   return (static_cast<int>(level) & avx512) == avx512;
 }
