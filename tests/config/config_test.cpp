@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdint>
 #include <locale>
 #include <sstream>
 #include <unordered_set>
-#include <vector>
 
 #include "config/classify_architecture.hpp"
 

@@ -10,7 +10,6 @@
 #include <random>
 #include <string>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "tov/fft/dims.hpp"

@@ -18,11 +18,6 @@ using tov::test::Elem;
 using tov::test::SentinelTable;
 using tov::test::Writer;
 
-std::string describe(bool rc, long length, const std::vector<int>& plan) {
-  return (rc ? "split, length " : "length ") + std::to_string(length) + ", plan " +
-         testing::PrintToString(plan);
-}
-
 class TwiddleWriter : public testing::TestWithParam<Writer> {
  protected:
   void SetUp() override {
@@ -39,11 +34,13 @@ class TwiddleWriter : public testing::TestWithParam<Writer> {
     const int* words =
         rc && inFormat ? nullptr : plan.data();  // a split table must not read the plan
     const long size = GetParam().size(rc, length, words);
-    EXPECT_GE(size, 0) << describe(rc, length, plan);
+    const std::string what = (rc ? "split, length " : "length ") + std::to_string(length) +
+                             ", plan " + testing::PrintToString(plan);
+    EXPECT_GE(size, 0) << what;
     SentinelTable table(inFormat || (size >= 0 && size <= (1 << 16)) ? size : 0, elem());
     if (table.size != size) return table;
     GetParam().write(rc, length, words, table.data());
-    EXPECT_TRUE(table.guardIntact()) << describe(rc, length, plan) << " wrote past its size";
+    EXPECT_TRUE(table.guardIntact()) << what << " wrote past its size";
     if (!inFormat) return table;
     std::vector<std::uint64_t> want =
         vl() ? tov::test::oracleRowTable(vl(), elem(), rc, length, words)
@@ -52,7 +49,7 @@ class TwiddleWriter : public testing::TestWithParam<Writer> {
     for (long i = 0; i < table.size; ++i) got.push_back(table.at(i));
     for (std::uint64_t& w : want)
       w = w == tov::test::kUntouched ? SentinelTable(1, elem()).at(0) : w;
-    EXPECT_EQ(got, want) << describe(rc, length, plan);
+    EXPECT_EQ(got, want) << what;
     return table;
   }
 };
