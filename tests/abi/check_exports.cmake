@@ -1,12 +1,17 @@
 # Compares the demangled dynamic symbols that the library defines with the expected list.
-execute_process(COMMAND ${NM} -D --defined-only --demangle ${LIBRARY}
-                OUTPUT_VARIABLE nm_out RESULT_VARIABLE nm_rc)
-if(NOT nm_rc EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
+
+# nm_lines(<out> <nm options>...): the lines nm prints for the library, as a list.
+function(nm_lines out)
+  execute_process(COMMAND ${NM} ${ARGN} ${LIBRARY} OUTPUT_VARIABLE nm_out RESULT_VARIABLE nm_rc)
+  if(NOT nm_rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+  endif()
+  string(REPLACE "\n" ";" lines "${nm_out}")
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
 
 set(actual "")
-string(REPLACE "\n" ";" nm_lines "${nm_out}")
+nm_lines(nm_lines -D --defined-only --demangle)
 foreach(line IN LISTS nm_lines)
   # "<address> <type> <name>[@@VERSION]"; absolute symbols (type A) are the version nodes.
   if(NOT line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) (.*)$")
@@ -57,12 +62,8 @@ message(STATUS "${count} exported symbols, as expected")
 #   __TMC_END__                end marker of the transactional-memory clone table
 #   DW.ref.__gxx_personality_v0  the unwinder's reference to the C++ exception personality
 set(toolchain_data __dso_handle completed.0 __TMC_END__ DW.ref.__gxx_personality_v0)
-execute_process(COMMAND ${NM} --format=sysv ${LIBRARY} OUTPUT_VARIABLE nm_out RESULT_VARIABLE nm_rc)
-if(NOT nm_rc EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
 set(writable "")
-string(REPLACE "\n" ";" nm_lines "${nm_out}")
+nm_lines(nm_lines --format=sysv)
 foreach(line IN LISTS nm_lines)
   # "name |value| class |type|size|line|section"
   if(NOT line MATCHES "^([^|]*)\\|[^|]*\\| *([bBdD]) *\\|[^|]*\\|[^|]*\\|[^|]*\\|(\\.data|\\.bss)(\\..*)?$")
