@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#ifndef TOV_API
-#define TOV_API __attribute__((visibility("default")))
-#endif
+#include "tov/export.hpp"
 
 namespace tov {
 

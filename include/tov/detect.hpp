@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#ifndef TOV_API
-#define TOV_API __attribute__((visibility("default")))
-#endif
+#include "tov/export.hpp"
 
 namespace tov {
 

@@ -19,9 +19,7 @@
 #include <string>
 #include <utility>
 
-#ifndef TOV_API
-#define TOV_API __attribute__((visibility("default")))
-#endif
+#include "tov/export.hpp"
 
 namespace tov::fft {
 

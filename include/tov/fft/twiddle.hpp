@@ -12,9 +12,7 @@
 // with FP16; call them only on a processor that has these instruction sets.
 #pragma once
 
-#ifndef TOV_API
-#define TOV_API __attribute__((visibility("default")))
-#endif
+#include "tov/export.hpp"
 
 namespace tov::fft {
 
