@@ -8,6 +8,8 @@ install(TARGETS tov_core EXPORT tov_core_targets
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY include/tov DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
         FILES_MATCHING PATTERN "*.hpp")
+install(FILES ${TOV_GENERATED_INCLUDE_DIR}/tov/version.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tov
+        COMPONENT development)
 
 set(tov_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/tov_core)
 install(EXPORT tov_core_targets NAMESPACE tov:: FILE tov_core-targets.cmake DESTINATION ${tov_cmake_dir}

@@ -11,5 +11,7 @@ constexpr int kExitUsage = 2;
 int runMachine(std::span<char* const> args);
 int runDims(std::span<char* const> args);
 int runTwiddle(std::span<char* const> args);
+// Prints the version tovinfo was built with and the version of the library it loaded.
+int printVersion();
 
 }  // namespace tovinfo

@@ -38,10 +38,7 @@ int main(int argc, char** argv) {
   const std::span<char* const> args(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0);
   if (args.empty()) return tovinfo::runMachine(args);
   const std::string_view first = args[0];
-  if (first == "--version") {
-    std::puts("tovinfo " TOV_VERSION);
-    return 0;
-  }
+  if (first == "--version") return tovinfo::printVersion();
   if (first == "--help" || first == "-h") {
     printHelp();
     return 0;
