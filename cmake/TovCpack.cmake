@@ -49,4 +49,32 @@ set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "Development files of libtov_core: t
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "tovinfo shows what libtov_core computes: the machine description, the
 sizes of an FFT problem and twiddle tables.")
 
+# Debian policy asks every package for /usr/share/doc/<package>/copyright and changelog.Debian.gz;
+# TovDebianDocs.cmake generates both from LICENSE and CHANGELOG.md, and a lintian override. The
+# deb preset turns this on; other installs have no use for Debian files.
+option(TOV_INSTALL_DEBIAN_DOCS "Install the Debian copyright and changelog files" OFF)
+if(TOV_INSTALL_DEBIAN_DOCS)
+  find_program(TOV_GZIP gzip REQUIRED)
+  set(tov_deb_docs ${PROJECT_BINARY_DIR}/debian-docs)
+  file(MAKE_DIRECTORY ${tov_deb_docs})
+  add_custom_command(
+    OUTPUT ${tov_deb_docs}/copyright ${tov_deb_docs}/changelog.Debian.gz ${tov_deb_docs}/lintian-overrides
+    COMMAND ${CMAKE_COMMAND} -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+            -DCHANGELOG=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DSPDX=${TOV_LICENSE_SPDX}
+            -DUPSTREAM_NAME=${PROJECT_NAME} -DSOURCE_PACKAGE=${CPACK_PACKAGE_NAME}
+            -DDEB_RELEASE=${CPACK_DEBIAN_PACKAGE_RELEASE} "-DMAINTAINER=${TOV_DEB_MAINTAINER}"
+            -DGZIP=${TOV_GZIP} -DOUTPUT_DIR=${tov_deb_docs} -P ${CMAKE_CURRENT_LIST_DIR}/TovDebianDocs.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${CMAKE_CURRENT_LIST_DIR}/TovDebianDocs.cmake
+    COMMENT "Generating the Debian copyright and changelog files" VERBATIM)
+  add_custom_target(tov_debian_docs ALL DEPENDS ${tov_deb_docs}/copyright)
+  foreach(component IN LISTS CPACK_COMPONENTS_ALL)
+    string(TOUPPER ${component} upper)
+    install(FILES ${tov_deb_docs}/copyright ${tov_deb_docs}/changelog.Debian.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME} COMPONENT ${component})
+    install(FILES ${tov_deb_docs}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME ${CPACK_DEBIAN_${upper}_PACKAGE_NAME} COMPONENT ${component})
+  endforeach()
+endif()
+
 include(CPack)
