@@ -112,8 +112,8 @@ class Collector {
 // Leaf 4 (Intel) and 0x8000001D (AMD) share one layout: type EAX[4:0], level EAX[7:5], sharing
 // bound EAX[25:14] + 1, ways EBX[31:22] + 1, partitions EBX[21:12] + 1, line EBX[11:0] + 1,
 // sets ECX + 1.
-CacheInfo scanDeterministicLeaf(const CpuidSource& cpuid, std::uint32_t leaf,
-                                const CpuFacts& facts, int level) {
+CacheInfo scanDeterministicLeaf(const CpuidSource& cpuid, std::uint32_t leaf, const CpuFacts& facts,
+                                int level) {
   Collector collector(level);
   std::array<std::uint32_t, kMaxSubleaves> seen{};  // (level << 5 | type) of the subleaves read
   for (std::uint32_t subleaf = 0; subleaf < kMaxSubleaves; ++subleaf) {
@@ -158,7 +158,9 @@ Entry legacyEntry(int level, std::uint64_t kib, std::uint64_t line, std::uint64_
 }
 
 // Lines in the cache: the way count of a fully associative one.
-std::uint64_t lines(std::uint64_t kib, std::uint64_t line) { return line == 0 ? 0 : kib * 1024 / line; }
+std::uint64_t lines(std::uint64_t kib, std::uint64_t line) {
+  return line == 0 ? 0 : kib * 1024 / line;
+}
 
 std::uint32_t familyOf(const CpuidSource& cpuid, std::uint32_t maxBasic) {
   if (maxBasic < kLeafSignature) return 0;
@@ -175,7 +177,8 @@ CacheInfo scanLegacyLeaves(const CpuidSource& cpuid, std::uint32_t maxBasic,
   const std::uint32_t l1 = cpuid(kLeafLegacyL1, 0).ecx;
   const std::uint64_t l1Kib = bits(l1, 24, 8), l1Line = bits(l1, 0, 8);
   const std::uint32_t l1Ways = bits(l1, 16, 8);
-  if (!collector.add(legacyEntry(1, l1Kib, l1Line, l1Ways == 0xFF ? lines(l1Kib, l1Line) : l1Ways)) ||
+  if (!collector.add(
+          legacyEntry(1, l1Kib, l1Line, l1Ways == 0xFF ? lines(l1Kib, l1Line) : l1Ways)) ||
       maxExtended < kLeafLegacyL2L3) {
     return collector.result();
   }
@@ -197,8 +200,8 @@ CacheInfo scanLegacyLeaves(const CpuidSource& cpuid, std::uint32_t maxBasic,
   if (maxExtended >= kLeafAddressSizes) {
     const std::uint32_t ecx = cpuid(kLeafAddressSizes, 0).ecx;
     const std::uint32_t coreBits = bits(ecx, 12, 4);
-    sharing = sharingByApicId(facts, coreBits != 0 ? static_cast<int>(coreBits)
-                                                   : ceilLog2(bits(ecx, 0, 8) + 1));
+    sharing = sharingByApicId(
+        facts, coreBits != 0 ? static_cast<int>(coreBits) : ceilLog2(bits(ecx, 0, 8) + 1));
   }
   l3.sharedCpus = sharing.value_or(facts.onlineCpus);
   collector.add(l3);
@@ -226,8 +229,7 @@ CacheInfo decodeCpuidCache(const CpuidSource& cpuid, const CpuFacts& facts, int 
         return scanDeterministicLeaf(cpuid, kLeafCacheTopology, facts, level);
       }
       return scanLegacyLeaves(cpuid, maxBasic, maxExtended, facts, level);
-    case Vendor::other:
-      break;
+    case Vendor::other: break;
   }
   return {};
 }
