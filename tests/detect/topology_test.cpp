@@ -1,14 +1,19 @@
-// CPU and topology-group counts on synthetic trees with a stand-in affinity source and on
-// trimmed trees of real machines.
+// CPU and topology-group counts on synthetic trees with a stand-in affinity source, and counts
+// and caches of trimmed trees of real machines.
 #include "detect/topology.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "detect/cpu_list.hpp"
+#include "detect/data_cache.hpp"
 #include "file_tree.hpp"
 
 namespace {
@@ -89,39 +94,42 @@ TEST(TopologyGroups, EachCpuReadsItsFirstNonEmptyListFile) {
   EXPECT_EQ(cores(tree, cpuRange(2, 7)), 4);
 }
 
-// Cores, dies and packages as the real machines have them. Kernels before 5.3 (the Itanium, both
-// POWER machines, the Haswell with CPUs 0-3 and 21-23 offline) publish only thread and core
-// sibling lists; arm64 kernels publish no die list (the GB10) or one naming the CPU alone (the
-// Kunpeng, whose answer stands). The POWER7's kernel lists only the core as its package, so its
-// 8 sockets read as 64 packages.
-TEST(RealTrees, CountsWithAllOnlineCpus) {
-  std::vector<int> power9 = cpuRange(0, 15), power9High = cpuRange(88, 103);
-  power9.insert(power9.end(), power9High.begin(), power9High.end());
-  const struct {
-    const char* name;
-    std::vector<int> cpus;
-    int groups[3];  // cores, dies, packages
-  } trees[] = {
-      {"128arm-2pa2n8cluster4co", cpuRange(0, 127), {128, 128, 2}},
-      {"20em64t-hybrid-1p6c2t+2ca4co1t", cpuRange(0, 19), {14, 1, 1}},
-      {"fakecpuid1f-64intel64-2p4d2n2c2t", cpuRange(0, 63), {32, 8, 4}},
-      {"fakecpuid1f-64intel64-2p4d2n2c2t", cpuRange(4, 11), {4, 2, 1}},  // straddles two dies
-      {"nvidia-dgx-gb10", cpuRange(0, 19), {20, 1, 1}},
-      {"8ia64-2s2c2t", cpuRange(0, 7), {4, 2, 2}},
-      {"nvidiagpunumanodes", power9, {8, 2, 2}},
-      {"offline-cpu0-node0", cpuRange(4, 20), {17, 2, 2}},
-      {"256ppc-8n8s4t", cpuRange(0, 255), {64, 64, 64}},
-  };
-  // The affinity source takes only masks of 1024 bits or more, so every count also follows the
-  // mask as it grows from 256 bits.
-  for (const auto& [name, cpus, groups] : trees) {
-    const std::string root = std::string(TOV_TEST_DATA_DIR) + "/sysfs/" + name;
-    for (int level = 0; level < 3; ++level) {
-      const int counted = countTopologyGroups(root, kLevels[level], fakeAffinity(cpus, 128));
-      EXPECT_EQ(counted, groups[level]) << name << kLevels[level][0];
+// The real machines of tests/data/sysfs, each checked against the `.expected` file beside its
+// tree ("mask CPU-LIST CORES DIES PACKAGES", "cache CPU LEVEL TEXT"), so that adding a machine is
+// adding data. The affinity source takes only masks of 1024 bits or more, so every count also
+// follows the mask as it grows from 256 bits.
+TEST(RealTrees, CountsAndCachesAsRecordedBesideEachTree) {
+  int trees = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(TOV_TEST_DATA_DIR "/sysfs")) {
+    if (entry.path().extension() != ".expected") continue;
+    ++trees;
+    const std::string root = entry.path().parent_path() / entry.path().stem();
+    std::ifstream file(entry.path());
+    for (std::string line; std::getline(file, line);) {
+      std::istringstream fields(line);
+      std::string kind, list;
+      int groups[3] = {}, cpu = 0, level = 0;
+      if (fields >> kind >> list && kind == "mask" &&
+          fields >> groups[0] >> groups[1] >> groups[2]) {
+        std::vector<int> cpus;
+        tov::detail::scanCpuList(list, [&](tov::detail::CpuRange r) {
+          for (int c = r.first; c <= r.last; ++c) cpus.push_back(c);
+        });
+        for (int i = 0; i < 3; ++i) {
+          EXPECT_EQ(countTopologyGroups(root, kLevels[i], fakeAffinity(cpus, 128)), groups[i])
+              << root << kLevels[i][0];
+        }
+        EXPECT_EQ(countCpus(fakeAffinity(cpus, 128)), static_cast<int>(cpus.size())) << root;
+      } else if (kind == "cache") {
+        cpu = std::stoi(list);
+        fields >> level >> std::ws;
+        std::getline(fields, list);
+        EXPECT_EQ(tov::toString(tov::detail::describeDataCache(root, cpu, level)), list)
+            << root << " cpu " << cpu << " L" << level;
+      }
     }
-    EXPECT_EQ(countCpus(fakeAffinity(cpus, 128)), static_cast<int>(cpus.size()));
   }
+  EXPECT_GE(trees, 8);
 }
 
 }  // namespace
