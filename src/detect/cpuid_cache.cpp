@@ -214,9 +214,9 @@ CacheInfo decodeCpuidCache(const CpuidSource& cpuid, const CpuFacts& facts, int 
   if (level < 1) return {};
   const CpuidRegs leaf0 = cpuid(kLeafVendor, 0);
   const std::uint32_t maxBasic = leaf0.eax;
-  // Below 0x80000000 the processor has no extended leaves (and may echo a basic one).
-  std::uint32_t maxExtended = cpuid(kLeafMaxExtended, 0).eax;
-  if (maxExtended < kLeafMaxExtended) maxExtended = 0;
+  // A processor without extended leaves may echo a basic leaf here: a value below 0x80000000
+  // then fails every comparison with the extended leaves read.
+  const std::uint32_t maxExtended = cpuid(kLeafMaxExtended, 0).eax;
   switch (vendorOf(leaf0)) {
     case Vendor::intelLike:
       if (maxBasic < kLeafCacheParameters) return {};
