@@ -38,7 +38,10 @@ struct CacheInfo {
 // thread runs on, read from /sys/devices/system/cpu/cpuN/cache/indexI. Missing attribute files
 // take defaults (size 32 KiB << level, 1 sharing CPU, 64-byte lines, 0 sets, 0 ways). A level
 // deeper than the last cache gives the last cache below it; a level with no cache at or below it
-// gives all zeros.
+// gives all zeros. Where the kernel publishes no cache directory for the CPU at all (some
+// hypervisor guests), the same description comes from CPUID (Intel, Zhaoxin, Centaur: leaf 4; AMD,
+// Hygon: leaf 0x8000001D, or the legacy leaves 0x80000005/6), with the sharing count taken from
+// the APIC IDs in /proc/cpuinfo.
 TOV_API CacheInfo detectDataCache(int level);
 
 // "{48 KiB, 2, 64 B, 64, 12}": size, sharing CPUs, line size, sets, ways.

@@ -2,11 +2,9 @@
 // processor so that every branch can be tested with synthetic register values.
 #pragma once
 
-#include <cpuid.h>
-#include <immintrin.h>
-
 #include <cstdint>
 
+#include "cpu/cpuid.hpp"
 #include "tov/config.hpp"
 
 namespace tov::detail {
@@ -59,29 +57,19 @@ Architecture classifyArchitecture(const CpuidWords& cpuid, ReadXcr0&& readXcr0) 
               : Architecture::avx512;
 }
 
-// Readers of the running processor. They have internal linkage on purpose: the twiddle writers'
-// load-time resolvers call them from a file built without sanitizer instrumentation (they run
-// before the sanitizer runtimes start), so that file must keep its own copy rather than share
-// one inline definition with instrumented code.
-
-// The words above (leaf 7 only when it exists).
-static inline CpuidWords readCpuidWords() {
+// The words above from `cpuid` (leaf, subleaf -> CpuidRegs); leaf 7 only when it exists. Each
+// caller passes a lambda of its own, so the uninstrumented resolvers get an instance of their own.
+template <class ReadCpuid>
+CpuidWords gatherCpuidWords(ReadCpuid&& cpuid) {
   CpuidWords words{};
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  __cpuid_count(0, 0, eax, ebx, ecx, edx);
-  words.maxLeaf = eax;
-  __cpuid_count(1, 0, eax, ebx, ecx, edx);
-  words.leaf1Ecx = ecx;
+  words.maxLeaf = cpuid(0u, 0u).eax;
+  words.leaf1Ecx = cpuid(1u, 0u).ecx;
   if (words.maxLeaf >= 7) {
-    __cpuid_count(7, 0, eax, ebx, ecx, edx);
-    words.leaf7Ebx = ebx;
-    words.leaf7Edx = edx;
+    const CpuidRegs leaf7 = cpuid(7u, 0u);
+    words.leaf7Ebx = leaf7.ebx;
+    words.leaf7Edx = leaf7.edx;
   }
   return words;
 }
-
-// XCR0; the caller must have checked OSXSAVE. XGETBV needs the xsave target for this function
-// only; everything else stays baseline.
-[[gnu::target("xsave")]] static inline std::uint64_t readXcr0() { return _xgetbv(0); }
 
 }  // namespace tov::detail

@@ -1,9 +1,14 @@
 #include "config/classify_architecture.hpp"
+#include "cpu/cpuid.hpp"
 
 namespace tov {
 
 Architecture detectArchitecture() {
-  return detail::classifyArchitecture(detail::readCpuidWords(), [] { return detail::readXcr0(); });
+  return detail::classifyArchitecture(
+      detail::gatherCpuidWords([](std::uint32_t leaf, std::uint32_t subleaf) {
+        return detail::readCpuid(leaf, subleaf);
+      }),
+      [] { return detail::readXcr0(); });
 }
 
 }  // namespace tov

@@ -150,14 +150,19 @@ std::optional<int> cgroupCpuLimit(std::string_view procSelf, std::string_view fs
   return static_cast<int>(std::min<std::int64_t>(*tightest, std::numeric_limits<int>::max()));
 }
 
+int availableCpus(const AffinitySource& affinity, std::string_view procSelf,
+                  std::string_view fsRoot) {
+  const int cpus = countCpus(affinity);
+  const std::optional<int> limit = cgroupCpuLimit(procSelf, fsRoot);
+  return std::max(1, limit ? std::min(cpus, *limit) : cpus);
+}
+
 }  // namespace tov::detail
 
 namespace tov {
 
 int detectAvailableCpus() {
-  const int cpus = detectCpus();
-  const std::optional<int> limit = detail::cgroupCpuLimit(detail::kProcSelf, "");
-  return std::max(1, limit ? std::min(cpus, *limit) : cpus);
+  return detail::availableCpus(detail::threadAffinity, detail::kProcSelf, "");
 }
 
 }  // namespace tov

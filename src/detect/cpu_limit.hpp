@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "detect/topology.hpp"
+
 namespace tov::detail {
 
 // The process's own cgroup membership ("cgroup") and mount table ("mountinfo").
@@ -21,5 +23,10 @@ inline constexpr std::string_view kProcSelf = "/proc/self";
 // (empty for the real file system), so that tests can describe a machine in a directory of their
 // own.
 std::optional<int> cgroupCpuLimit(std::string_view procSelf, std::string_view fsRoot);
+
+// detectAvailableCpus with its sources as parameters: the CPUs of `affinity`, lowered to the
+// cgroup limit, never below 1. A limit above the mask leaves the mask's count.
+int availableCpus(const AffinitySource& affinity, std::string_view procSelf,
+                  std::string_view fsRoot);
 
 }  // namespace tov::detail

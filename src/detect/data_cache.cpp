@@ -1,12 +1,17 @@
 #include "detect/data_cache.hpp"
 
 #include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string>
 #include <system_error>
 
+#include "cpu/cpuid.hpp"
+#include "detect/cpu_facts.hpp"
 #include "detect/cpu_list.hpp"
 #include "detect/sysfs.hpp"
 
@@ -89,12 +94,36 @@ CacheInfo describeDataCache(std::string_view root, int cpu, int level) {
   return result;
 }
 
+SourcedCache findDataCache(std::string_view sysfsRoot, const char* cpuinfoPath, int level) {
+  // A thread that keeps moving gets the answer of its last CPU; three reads end the chase.
+  constexpr int kMaxReads = 3;
+  SourcedCache found;
+  for (int read = 0; read < kMaxReads; ++read) {
+    const int cpu = std::max(sched_getcpu(), 0);
+    const std::string cacheDirectory = cpuDirectory(sysfsRoot, cpu) + "/cache";
+    struct stat status {};
+    if (stat(cacheDirectory.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+      return {describeDataCache(sysfsRoot, cpu, level), CacheSource::sysfs};
+    }
+    const std::string cpuinfo = readFile(cpuinfoPath);
+    CpuFacts facts = parseCpuinfo(cpuinfo, cpu);
+    if (cpuinfo.empty())
+      facts.onlineCpus = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    const CacheInfo info = decodeCpuidCache(
+        [](std::uint32_t leaf, std::uint32_t subleaf) { return readCpuid(leaf, subleaf); }, facts,
+        level);
+    found = {info, info.size != 0 ? CacheSource::cpuid : CacheSource::none};
+    if (sched_getcpu() == cpu) break;
+  }
+  return found;
+}
+
 }  // namespace tov::detail
 
 namespace tov {
 
 CacheInfo detectDataCache(int level) {
-  return detail::describeDataCache(detail::kSysfsCpuRoot, sched_getcpu(), level);
+  return detail::findDataCache(detail::kSysfsCpuRoot, detail::kProcCpuinfo, level).info;
 }
 
 std::string toString(const CacheInfo& info) {

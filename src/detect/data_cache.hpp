@@ -1,5 +1,5 @@
 // Description of one data-cache level from the kernel's cache directories
-// root/cpuN/cache/indexI (I = 0 to 39).
+// root/cpuN/cache/indexI (I = 0 to 39), or from CPUID where the kernel publishes none.
 #pragma once
 
 #include <cstdint>
@@ -22,5 +22,20 @@ std::uint32_t defaultCacheSize(int level);
 // first entry of exactly `level` ends the scan. An entry whose level file does not start with a
 // number cannot be placed in the hierarchy and is skipped.
 CacheInfo describeDataCache(std::string_view root, int cpu, int level);
+
+// Where a description came from: the kernel's cache directories, CPUID, or nowhere (no
+// directory, and CPUID describes no cache at or below the level).
+enum class CacheSource { none, sysfs, cpuid };
+
+struct SourcedCache {
+  CacheInfo info;
+  CacheSource source = CacheSource::none;
+};
+
+// detectDataCache with its file locations as parameters. The current CPU's directories under
+// `sysfsRoot` answer whenever root/cpuN/cache exists, even with files missing; only without it
+// does CPUID answer, read on the current CPU with the facts of `cpuinfoPath`, and read again if
+// the thread moved to another CPU meanwhile (hybrid processors describe each core type's caches).
+SourcedCache findDataCache(std::string_view sysfsRoot, const char* cpuinfoPath, int level);
 
 }  // namespace tov::detail

@@ -6,8 +6,10 @@
 //
 // The resolvers run while the loader relocates, before any constructor, sanitizer runtimes
 // included: this file is built without sanitizer instrumentation (see CMakeLists.txt) and
-// calls nothing outside it but the header-only classification behind detectArchitecture.
+// calls nothing outside it but the header-only classification behind detectArchitecture and
+// the header-only CPUID reader.
 #include "config/classify_architecture.hpp"
+#include "cpu/cpuid.hpp"
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
 
@@ -26,8 +28,11 @@ using Narrow = Writers<avx2::Vec256, false>;
 
 // detectArchitecture's decision, from this file's own uninstrumented readers.
 bool hasAvx512() {
-  const auto level = tov::detail::classifyArchitecture(tov::detail::readCpuidWords(),
-                                                       [] { return tov::detail::readXcr0(); });
+  const auto level = tov::detail::classifyArchitecture(
+      tov::detail::gatherCpuidWords([](std::uint32_t leaf, std::uint32_t subleaf) {
+        return tov::detail::readCpuid(leaf, subleaf);
+      }),
+      [] { return tov::detail::readXcr0(); });
   const auto avx512 = static_cast<int>(Architecture::avx512);
   return (static_cast<int>(level) & avx512) == avx512;
 }

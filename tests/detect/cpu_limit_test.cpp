@@ -79,6 +79,30 @@ TEST(CgroupCpuLimit, MountsMapTheCgroupPath) {
             2);
 }
 
+// A container whose cpuset allows fewer CPUs than its quota gets the cpuset's count; a quota
+// below the cpuset lowers it; an empty mask still gives 1.
+TEST(AvailableCpus, TheAffinityMaskAndTheQuotaBothBound) {
+  const struct {
+    int maskCpus;
+    const char* cpuMax;
+    int available;
+  } rows[] = {
+      {2, "400000 100000", 2}, {4, "150000 100000", 2}, {3, "max 100000", 3}, {0, "max 100000", 1}};
+  for (const auto& row : rows) {
+    tov::test::FileTree tree;
+    tree.write("proc/cgroup", "0::/a\n");
+    tree.write("proc/mountinfo", kV2);
+    tree.write("cg/a/cpu.max", std::string(row.cpuMax) + "\n");
+    const auto mask = [&row](std::size_t bytes, cpu_set_t* set) {
+      for (int cpu = 0; cpu < row.maskCpus; ++cpu)
+        CPU_SET_S(static_cast<std::size_t>(cpu), bytes, set);
+      return 0;
+    };
+    EXPECT_EQ(tov::detail::availableCpus(mask, tree.root + "/proc", tree.root), row.available)
+        << row.maskCpus << " CPUs, " << row.cpuMax;
+  }
+}
+
 bool put(const std::string& path, const char* text) {
   std::ofstream file(path);
   file << text << std::flush;

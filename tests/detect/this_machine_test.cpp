@@ -12,19 +12,14 @@
 
 namespace {
 
-// The public counts are the group counts of the kernel's own tree for this thread's mask.
-int groups(std::span<const char* const> lists) {
-  return tov::detail::countTopologyGroups("/sys/devices/system/cpu", lists,
-                                          tov::detail::threadAffinity);
-}
-
 TEST(ThisMachine, CountsFollowTheThreadsAffinity) {
   cpu_set_t set;
   ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
   EXPECT_EQ(tov::detectCpus(), CPU_COUNT(&set));
-  EXPECT_EQ(tov::detectCores(), groups(tov::detail::kCoreLists));
-  EXPECT_EQ(tov::detectDies(), groups(tov::detail::kDieLists));
-  EXPECT_EQ(tov::detectPackages(), groups(tov::detail::kPackageLists));
+  // Each level groups the one below it (the real trees check the exact counts).
+  const int cpus = tov::detectCpus(), cores = tov::detectCores(), dies = tov::detectDies();
+  EXPECT_TRUE(1 <= tov::detectPackages() && tov::detectPackages() <= dies && dies <= cores &&
+              cores <= cpus);
   // A thread of its own narrows its mask to one CPU; the test thread's mask stays as it is.
   std::vector<int> narrowed;
   std::thread([&, cpu = sched_getcpu()] {

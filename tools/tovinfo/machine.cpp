@@ -1,8 +1,12 @@
 // tovinfo machine: what the library detects about the processor it runs on and the CPUs the
 // calling thread may use.
+#include <sched.h>
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "commands.hpp"
@@ -20,6 +24,17 @@ int configValue(std::uint32_t kib) {
   return static_cast<int>(kib < kMax ? kib : kMax);
 }
 
+// Where detectDataCache took its figures: the kernel's cache directory of the current CPU when
+// it exists (the library's own rule), else CPUID, or nothing when no level was found.
+const char* cacheSource(const tov::CacheInfo& deepest) {
+  const int cpu = sched_getcpu();
+  const std::string directory =
+      "/sys/devices/system/cpu/cpu" + std::to_string(cpu < 0 ? 0 : cpu) + "/cache";
+  struct stat status {};
+  if (stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return "sysfs";
+  return deepest.size != 0 ? "cpuid" : "none";
+}
+
 }  // namespace
 
 int runMachine(std::span<char* const> args) {
@@ -31,9 +46,10 @@ int runMachine(std::span<char* const> args) {
           "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
           "CPUs the calling thread may use\n(and how many of them its cgroup's CPU limit leaves "
           "available), their cores, dies\nand packages, the L1 to L3 data caches of the CPU it "
-          "runs on ({size, sharing CPUs,\nline size, sets, ways}), and the configuration a kernel "
-          "library would build from\nthem (threads: the available CPUs; cache sizes in KiB, 0 "
-          "where unknown).\n  --json   one JSON object instead of text");
+          "runs on ({size, sharing CPUs,\nline size, sets, ways}) and where they came from (sysfs, "
+          "cpuid or none), and the\nconfiguration a kernel library would build from them "
+          "(threads: the available CPUs;\ncache sizes in KiB, 0 where unknown).\n  --json   one "
+          "JSON object instead of text");
       return 0;
     }
     if (option != "--json") {
@@ -52,6 +68,7 @@ int runMachine(std::span<char* const> args) {
   constexpr int kCounts = 5;
   const tov::CacheInfo caches[] = {tov::detectDataCache(1), tov::detectDataCache(2),
                                    tov::detectDataCache(3)};
+  const char* const source = cacheSource(caches[2]);
   const tov::Configuration sample{{{tov::Parameter::architecture, static_cast<int>(level)},
                                    {tov::Parameter::threads, counts[1]},
                                    {tov::Parameter::l1size, configValue(caches[0].size)},
@@ -69,7 +86,8 @@ int runMachine(std::span<char* const> args) {
       out.key("lineSize").number(cache.lineSize).key("sets").number(cache.sets);
       out.key("ways").number(cache.ways).endObject();
     }
-    out.endArray().key("configuration").string(sample.toString()).endObject();
+    out.endArray().key("cacheSource").string(source);
+    out.key("configuration").string(sample.toString()).endObject();
     std::fputs(out.finish().c_str(), stdout);
     return 0;
   }
@@ -78,6 +96,7 @@ int runMachine(std::span<char* const> args) {
   for (int index = 0; index < 3; ++index) {
     std::printf("L%d data cache  %s\n", index + 1, tov::toString(caches[index]).c_str());
   }
+  std::printf("cache source   %s\n", source);
   std::printf("configuration  %s\n", sample.toString().c_str());
   return 0;
 }
