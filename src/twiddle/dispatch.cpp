@@ -10,26 +10,23 @@
 #include "config/classify_architecture.hpp"
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
+#include "twiddle/shipped_paths.hpp"
 
 namespace tov::fft::detail {
 
 namespace {
 
-// The paths the exported writers take. Measured on the 2^20-point radix-4 column plan (README,
-// Performance), the reciprocal division is within the noise in 512-bit vectors and a few per cent
-// slower in 256-bit ones. It is taken for the double tables in 512-bit vectors only, where the
-// compensated polynomial's two divisions per value are the bound on processors whose divider is
-// slower than this one's.
-using Wide = Writers<avx512::Vec512, false>;
-using WideDouble = Writers<avx512::Vec512, true>;
-using Narrow = Writers<avx2::Vec256, false>;
+// The paths the exported writers take (shipped_paths.hpp).
+using WideFloat = Writers<avx512::Vec512, kShipped512.floatReciprocal>;
+using WideDouble = Writers<avx512::Vec512, kShipped512.doubleReciprocal>;
+using NarrowFloat = Writers<avx2::Vec256, kShipped256.floatReciprocal>;
+using NarrowDouble = Writers<avx2::Vec256, kShipped256.doubleReciprocal>;
 
 // detectArchitecture's decision, from this file's own uninstrumented readers.
 bool hasAvx512() {
   const auto level = tov::detail::classifyArchitecture(tov::detail::readCpuidWords(),
                                                        [] { return tov::detail::readXcr0(); });
-  const auto avx512 = static_cast<int>(Architecture::avx512);
-  return (static_cast<int>(level) & avx512) == avx512;
+  return supports(level, Architecture::avx512);
 }
 
 }  // namespace
@@ -40,26 +37,33 @@ bool hasAvx512() {
 // external linkage keeps compilers from calling them unused (the library exports none of them).
 extern "C" {
 using tov::fft::detail::hasAvx512;
-using tov::fft::detail::Narrow;
-using tov::fft::detail::Wide;
+using tov::fft::detail::NarrowDouble;
+using tov::fft::detail::NarrowFloat;
 using tov::fft::detail::WideDouble;
+using tov::fft::detail::WideFloat;
 using ColFloat = void (*)(int const*, float*);
 using ColDouble = void (*)(int const*, double*);
 using RowFloat = void (*)(bool, long, int const*, float*);
 using RowDouble = void (*)(bool, long, int const*, double*);
 
-ColFloat tov_resolve_col_float() { return hasAvx512() ? &Wide::colFloat : &Narrow::colFloat; }
+ColFloat tov_resolve_col_float() {
+  return hasAvx512() ? &WideFloat::colFloat : &NarrowFloat::colFloat;
+}
 ColDouble tov_resolve_col_double() {
-  return hasAvx512() ? &WideDouble::colDouble : &Narrow::colDouble;
+  return hasAvx512() ? &WideDouble::colDouble : &NarrowDouble::colDouble;
 }
 RowDouble tov_resolve_row2_double() {
-  return hasAvx512() ? &WideDouble::row2Double : &Narrow::row2Double;
+  return hasAvx512() ? &WideDouble::row2Double : &NarrowDouble::row2Double;
 }
-RowFloat tov_resolve_row4_float() { return hasAvx512() ? &Wide::row4Float : &Narrow::row4Float; }
+RowFloat tov_resolve_row4_float() {
+  return hasAvx512() ? &WideFloat::row4Float : &NarrowFloat::row4Float;
+}
 RowDouble tov_resolve_row4_double() {
-  return hasAvx512() ? &WideDouble::row4Double : &Narrow::row4Double;
+  return hasAvx512() ? &WideDouble::row4Double : &NarrowDouble::row4Double;
 }
-RowFloat tov_resolve_row8_float() { return hasAvx512() ? &Wide::row8Float : &Narrow::row8Float; }
+RowFloat tov_resolve_row8_float() {
+  return hasAvx512() ? &WideFloat::row8Float : &NarrowFloat::row8Float;
+}
 }
 
 namespace tov::fft {

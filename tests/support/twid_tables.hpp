@@ -20,10 +20,7 @@ namespace tov::test {
 
 using fft::detail::TwiddlePath;
 
-inline bool cpuHas(Architecture level) {
-  const int bits = static_cast<int>(level);
-  return (static_cast<int>(detectArchitecture()) & bits) == bits;
-}
+inline bool cpuHas(Architecture level) { return supports(detectArchitecture(), level); }
 
 // Letters, digits and underscores, as test names need.
 inline std::string testName(std::string s) {

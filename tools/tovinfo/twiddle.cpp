@@ -109,9 +109,9 @@ int parsePlan(std::span<std::string_view const> words, Request& request) {
 }
 
 bool cpuRuns(Type type) {
-  const tov::Architecture level = tov::detectArchitecture();
-  if (type == Type::f16) return level == tov::Architecture::avx512fp16;
-  return (static_cast<int>(level) & static_cast<int>(tov::Architecture::avx2)) != 0;
+  using tov::Architecture;
+  return supports(tov::detectArchitecture(),
+                  type == Type::f16 ? Architecture::avx512fp16 : Architecture::avx2);
 }
 
 template <typename T>
