@@ -102,9 +102,42 @@ TEST_P(TwiddleWriter, PinnedValues) {
   }
   const SentinelTable split = expectTable(true, 8, {});
   EXPECT_EQ(std::pair(split.at(6), split.at(7)), std::pair(bits(-0.0), bits(-1.0)));
+  expectTable(false, 3, {0x100, 5});  // word 0 = 256: the smallest chirp flag, no factor entry
   const SentinelTable chirp = expectTable(false, 3, {0x102, 4, 4});
   const long filter = chirp.size - 2 * ((16 + vl() - 1) / vl() * vl());
   EXPECT_EQ(std::pair(chirp.at(filter), chirp.at(filter + 1)), std::pair(bits(0.0625), bits(0.0)));
+}
+
+// The index formulas of the row block in tov/fft/twiddle.hpp, value by value, on random plans
+// of one stage and a row stage: lane groups, remainder rows, their width and first j.
+TEST_P(TwiddleWriter, RowBlockFollowsTheDocumentedFormulas) {
+  if (vl() == 0) GTEST_SKIP() << "column tables have no row block";
+  std::mt19937_64 rng(7);
+  const auto pick = [&](long lo, long hi) {
+    return std::uniform_int_distribution<long>(lo, hi)(rng);
+  };
+  for (int trial = 0; trial < 40 && !HasFailure(); ++trial) {
+    const long first = pick(1, 12), radix = pick(1, 4), r = pick(0, 2) ? pick(2, 40) : vl() + 1;
+    const SentinelTable t = expectTable(false, 0, {3, int(first), int(radix), int(r)});
+    const long l = first * radix, n = l * r, groups = l / vl(), j0 = r % vl() == 1;
+    long width = r - j0;  // W: r - 1, or the smallest power of two or multiple of VL >= r
+    while (!j0 && width % vl() && (width & (width - 1))) ++width;
+    const long rowStart = tov::test::roundUpTo(2 * (first - 1) * (radix - 1), 2 * vl());
+    const auto expectValue = [&](long value, long k) {
+      const tov::test::TwidPair w = tov::test::oracleTwid(k % n, n, elem() == Elem::f64, false);
+      EXPECT_EQ(t.at(rowStart + 2 * value), tov::test::elemBits(w.re, elem())) << value;
+    };
+    for (long q = 0; q < groups; ++q) {
+      for (long j = 1; j < r; ++j) {
+        for (long i = 0; i < vl(); ++i)
+          expectValue((q * (r - 1) + j - 1) * vl() + i, (q * vl() + i) * j);
+      }
+    }
+    for (long k = groups * vl(); k < l; ++k) {
+      const long row = groups * vl() * (r - 1) + (k - groups * vl()) * width;
+      for (long j = j0; j < r; ++j) expectValue(row + j - j0, k * j);
+    }
+  }
 }
 
 // Whatever plan or length is passed, nothing is written past the reported size: every factor
