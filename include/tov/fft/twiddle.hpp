@@ -88,8 +88,9 @@ TOV_API long getColTwidTableSize(int const* plan);
 // (VL, T) pairs below compile.
 template <long VL, typename T>
 void writeRowTwidTable(bool, long, int const*, T*) {
-  static_assert(VL < 0, "row tables exist for (2, double), (4, float), (4, double), (8, float) "
-                        "and (16, _Float16)");
+  static_assert(VL < 0,
+                "row tables exist for (2, double), (4, float), (4, double), (8, float) "
+                "and (16, _Float16)");
 }
 
 template <>
