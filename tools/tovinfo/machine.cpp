@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string_view>
 
+#include "arguments.hpp"
 #include "commands.hpp"
 #include "json.hpp"
 #include "tov/config.hpp"
@@ -23,27 +25,22 @@ int configValue(std::uint32_t kib) {
 }  // namespace
 
 int runMachine(std::span<char* const> args) {
-  bool json = false;
-  for (const char* arg : args) {
-    const std::string_view option = arg;
-    if (option == "--help" || option == "-h") {
-      std::puts(
-          "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
-          "CPUs the calling thread may use\n(and how many of them its cgroup's CPU limit leaves "
-          "available), their cores, dies\nand packages, the L1 to L3 data caches of the CPU it "
-          "runs on ({size, sharing CPUs,\nline size, sets, ways}), and the configuration a kernel "
-          "library would build from\nthem (threads: the available CPUs; cache sizes in KiB, 0 "
-          "where unknown).\n  --json   one JSON object instead of text");
-      return 0;
-    }
-    if (option != "--json") {
-      std::fprintf(
-          stderr,
-          "tovinfo machine: unknown option '%s'; usage: tovinfo machine [--json] [--help]\n", arg);
-      return kExitUsage;
-    }
-    json = true;
+  constexpr Option kOptions[] = {{"--json", false}};
+  const std::optional<Arguments> parsed = parseArguments("machine", args, kOptions);
+  if (!parsed) return kExitUsage;
+  if (parsed->help) {
+    std::puts(
+        "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
+        "CPUs the calling thread may use\n(and how many of them its cgroup's CPU limit leaves "
+        "available), their cores, dies\nand packages, the L1 to L3 data caches of the CPU it "
+        "runs on ({size, sharing CPUs,\nline size, sets, ways}), and the configuration a kernel "
+        "library would build from\nthem (threads: the available CPUs; cache sizes in KiB, 0 "
+        "where unknown).\n  --json   one JSON object instead of text");
+    return 0;
   }
+  if (!parsed->positional.empty())
+    return usageError("machine", "unexpected argument", parsed->positional[0]);
+  const bool json = parsed->has("--json");
   const tov::Architecture level = tov::detectArchitecture();
   const int counts[] = {tov::detectCpus(), tov::detectAvailableCpus(), tov::detectCores(),
                         tov::detectDies(), tov::detectPackages()};

@@ -2,16 +2,21 @@
 // with the bits of each part, or writes the raw elements to a file.
 #include "tov/fft/twiddle.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "arguments.hpp"
 #include "commands.hpp"
 #include "decimal.hpp"
 #include "tov/config.hpp"
@@ -42,10 +47,8 @@ constexpr const char* kHelp =
 // Tables above this many elements are refused rather than allocated (2 GiB of doubles).
 constexpr long kMaxElements = long{1} << 28;
 
-int usageError(const char* what, std::string_view arg) {
-  std::fprintf(stderr, "tovinfo twiddle: %s '%.*s' (see tovinfo twiddle --help)\n", what,
-               static_cast<int>(arg.size()), arg.data());
-  return kExitUsage;
+int usageError(std::string_view what, std::string_view arg) {
+  return tovinfo::usageError("twiddle", what, arg);
 }
 
 // A whole argument as a decimal integer in [low, high].
@@ -66,7 +69,7 @@ struct Request {
   std::vector<int> plan;  // words: count and flag, first factor, entries
   std::string planText;
   long planLength = 0;  // the first factor times every radix: M of the chirp blocks
-  const char* output = nullptr;
+  std::string output;   // empty: print the table
 };
 
 // Parses the plan arguments into plan words. Refuses what lies outside the plan format: a
@@ -134,15 +137,15 @@ std::uint64_t bits(T x) {
 
 template <typename T>
 int emit(const Request& request, const std::vector<T>& table) {
-  if (request.output != nullptr) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(request.output, "wb"),
-                                                               std::fclose);
+  if (!request.output.empty()) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(request.output.c_str(), "wb"), std::fclose);
     if (!file || std::fwrite(table.data(), sizeof(T), table.size(), file.get()) != table.size()) {
-      std::fprintf(stderr, "tovinfo twiddle: cannot write '%s'\n", request.output);
+      std::fprintf(stderr, "tovinfo twiddle: cannot write '%s'\n", request.output.c_str());
       return 1;
     }
     std::printf("wrote %zu elements (%zu bytes) to %s\n", table.size(), table.size() * sizeof(T),
-                request.output);
+                request.output.c_str());
     return 0;
   }
   std::string text;
@@ -205,41 +208,11 @@ int write(const Request& request) {
   return kExitUsage;
 }
 
-}  // namespace
-
-int runTwiddle(std::span<char* const> rawArgs) {
-  std::vector<std::string_view> args(rawArgs.begin(), rawArgs.end());
-  for (const std::string_view arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-  }
-  Request request;
-  std::vector<std::string_view> positional;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--split" || arg == "--chirp" || arg == "--output") {
-      if (i + 1 == args.size()) return usageError("missing value after", arg);
-      const std::string_view value = args[++i];
-      if (arg == "--output") {
-        request.output = rawArgs[i];
-      } else if (!parseInt(value, 0, kMaxElements, request.length)) {
-        return usageError("bad length (0 or more)", value);
-      } else {
-        (arg == "--split" ? request.split : request.chirp) = true;
-      }
-    } else if (arg.starts_with("--")) {
-      return usageError("unknown option", arg);
-    } else {
-      positional.push_back(arg);
-    }
-  }
-
+// The table kind, the element type, the options and the plan words, each read on its own.
+int parseRequest(const Arguments& args, Request& request) {
   std::size_t at = 0;
   const auto next = [&]() -> std::string_view {
-    return at < positional.size() ? positional[at++] : std::string_view();
+    return at < args.positional.size() ? args.positional[at++] : std::string_view();
   };
   const std::string_view kind = next();
   if (kind.empty()) return usageError("missing table kind (col or row) after", "twiddle");
@@ -254,15 +227,43 @@ int runTwiddle(std::span<char* const> rawArgs) {
   }
   request.typeName = next();
   if (request.typeName.empty()) return usageError("missing element type after", kind);
-  if (request.typeName == "float") {
-    request.type = Type::f32;
-  } else if (request.typeName == "double") {
-    request.type = Type::f64;
-  } else if (request.typeName == "half") {
-    request.type = Type::f16;
-  } else {
+  constexpr std::pair<std::string_view, Type> kTypes[] = {
+      {"float", Type::f32}, {"double", Type::f64}, {"half", Type::f16}};
+  const auto type = std::find_if(std::begin(kTypes), std::end(kTypes), [&](const auto& known) {
+    return known.first == request.typeName;
+  });
+  if (type == std::end(kTypes)) {
     return usageError("unknown element type (float, double or half)", request.typeName);
   }
+  request.type = type->second;
+  for (const std::string_view option : {"--split", "--chirp"}) {
+    const std::optional<std::string_view> value = args.value(option);
+    if (!value) continue;
+    if (!parseInt(*value, 0, kMaxElements, request.length)) {
+      return usageError("bad length (0 or more)", *value);
+    }
+    (option == "--split" ? request.split : request.chirp) = true;
+  }
+  if (!request.row && (request.split || request.chirp)) {
+    return usageError("column tables take no", request.split ? "--split" : "--chirp");
+  }
+  if (request.split && request.chirp) return usageError("choose one of --split and", "--chirp");
+  if (const std::optional<std::string_view> output = args.value("--output")) {
+    request.output = std::string(*output);
+  }
+  const std::span<std::string_view const> planArgs(args.positional.data() + at,
+                                                   args.positional.size() - at);
+  if (request.split) {
+    if (!planArgs.empty()) return usageError("a split table takes no plan, found", planArgs[0]);
+    return 0;
+  }
+  if (planArgs.empty()) return usageError("missing plan after", request.typeName);
+  return parsePlan(planArgs, request);
+}
+
+// What the parts cannot say alone: a row table for this (VL, type), chirp blocks the plan is long
+// enough for, and a processor that runs the writer.
+int validate(Request& request) {
   if (request.row) {
     const bool known = (request.vl == 2 && request.type == Type::f64) ||
                        (request.vl == 4 && request.type != Type::f16) ||
@@ -270,23 +271,11 @@ int runTwiddle(std::span<char* const> rawArgs) {
                        (request.vl == 16 && request.type == Type::f16);
     if (!known) return usageError("no row table for this vector length and type", request.typeName);
   }
-  if (!request.row && (request.split || request.chirp)) {
-    return usageError("column tables take no", request.split ? "--split" : "--chirp");
-  }
-  if (request.split && request.chirp) return usageError("choose one of --split and", "--chirp");
-
-  const std::span<std::string_view const> planArgs(positional.data() + at, positional.size() - at);
-  if (request.split) {
-    if (!planArgs.empty()) return usageError("a split table takes no plan, found", planArgs[0]);
-  } else {
-    if (planArgs.empty()) return usageError("missing plan after", request.typeName);
-    if (const int status = parsePlan(planArgs, request); status != 0) return status;
-    if (request.chirp) {
-      request.plan[0] |= 0x100;  // the chirp flag: word 0 above 255
-      if (request.planLength < 2 * request.length - 1) {
-        return usageError("chirp length needs a plan of at least 2 * LENGTH - 1 points, got",
-                          std::to_string(request.planLength));
-      }
+  if (request.chirp) {
+    request.plan[0] |= 0x100;  // the chirp flag: word 0 above 255
+    if (tov::fft::checkTwidPlan(true, request.length, request.plan.data()) < 0) {
+      return usageError("chirp length needs a plan of at least 2 * LENGTH - 1 points, got",
+                        std::to_string(request.planLength));
     }
   }
   if (!cpuRuns(request.type)) {
@@ -295,6 +284,23 @@ int runTwiddle(std::span<char* const> rawArgs) {
                  request.type == Type::f16 ? "AVX-512 FP16" : "AVX2 with FMA");
     return kExitUsage;
   }
+  return 0;
+}
+
+}  // namespace
+
+int runTwiddle(std::span<char* const> args) {
+  constexpr Option kOptions[] = {{"--split", true}, {"--chirp", true}, {"--output", true}};
+  const std::optional<Arguments> parsed = parseArguments("twiddle", args, kOptions);
+  if (!parsed) return kExitUsage;
+  if (parsed->help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  Request request;
+  if (const int status = parseRequest(*parsed, request); status != 0) return status;
+  if (const int status = validate(request); status != 0) return status;
   return write(request);
 }
 
