@@ -187,25 +187,35 @@ int writeRow(const Request& request) {
   return emit(request, table);
 }
 
-int write(const Request& request) {
-  const Type t = request.type;
-  if (!request.row) {
-    if (t == Type::f32) return writeCol<float>(request);
-    if (t == Type::f64) return writeCol<double>(request);
+// Every table kind tovinfo writes, with its writer: the one list of the (VL, type) pairs that
+// exist. No writer for _Float16 where this compiler cannot name the type (clang 14 without FP16).
+struct TableKind {
+  bool row;
+  long vl;
+  Type type;
+  int (*write)(const Request&);
+};
+
 #if defined(__FLT16_MAX__)
-    return writeCol<_Float16>(request);
+constexpr auto kWriteColHalf = writeCol<_Float16>;
+constexpr auto kWriteRowHalf = writeRow<16, _Float16>;
+#else
+constexpr int (*kWriteColHalf)(const Request&) = nullptr;
+constexpr int (*kWriteRowHalf)(const Request&) = nullptr;
 #endif
-  } else {
-    if (request.vl == 2 && t == Type::f64) return writeRow<2, double>(request);
-    if (request.vl == 4 && t == Type::f32) return writeRow<4, float>(request);
-    if (request.vl == 4 && t == Type::f64) return writeRow<4, double>(request);
-    if (request.vl == 8 && t == Type::f32) return writeRow<8, float>(request);
-#if defined(__FLT16_MAX__)
-    if (request.vl == 16 && t == Type::f16) return writeRow<16, _Float16>(request);
-#endif
+
+constexpr TableKind kTableKinds[] = {
+    {false, 0, Type::f32, writeCol<float>},   {false, 0, Type::f64, writeCol<double>},
+    {false, 0, Type::f16, kWriteColHalf},     {true, 2, Type::f64, writeRow<2, double>},
+    {true, 4, Type::f32, writeRow<4, float>}, {true, 4, Type::f64, writeRow<4, double>},
+    {true, 8, Type::f32, writeRow<8, float>}, {true, 16, Type::f16, kWriteRowHalf},
+};
+
+const TableKind* findKind(const Request& request) {
+  for (const TableKind& kind : kTableKinds) {
+    if (kind.row == request.row && kind.vl == request.vl && kind.type == request.type) return &kind;
   }
-  std::fputs("tovinfo twiddle: half tables are not built with this compiler\n", stderr);
-  return kExitUsage;
+  return nullptr;
 }
 
 // The table kind, the element type, the options and the plan words, each read on its own.
@@ -264,12 +274,9 @@ int parseRequest(const Arguments& args, Request& request) {
 // What the parts cannot say alone: a row table for this (VL, type), chirp blocks the plan is long
 // enough for, and a processor that runs the writer.
 int validate(Request& request) {
-  if (request.row) {
-    const bool known = (request.vl == 2 && request.type == Type::f64) ||
-                       (request.vl == 4 && request.type != Type::f16) ||
-                       (request.vl == 8 && request.type == Type::f32) ||
-                       (request.vl == 16 && request.type == Type::f16);
-    if (!known) return usageError("no row table for this vector length and type", request.typeName);
+  const TableKind* kind = findKind(request);
+  if (kind == nullptr) {
+    return usageError("no row table for this vector length and type", request.typeName);
   }
   if (request.chirp) {
     request.plan[0] |= 0x100;  // the chirp flag: word 0 above 255
@@ -282,6 +289,10 @@ int validate(Request& request) {
     std::fprintf(stderr, "tovinfo twiddle: this processor cannot run %s tables (they need %s)\n",
                  std::string(request.typeName).c_str(),
                  request.type == Type::f16 ? "AVX-512 FP16" : "AVX2 with FMA");
+    return kExitUsage;
+  }
+  if (kind->write == nullptr) {
+    std::fputs("tovinfo twiddle: half tables are not built with this compiler\n", stderr);
     return kExitUsage;
   }
   return 0;
@@ -301,7 +312,7 @@ int runTwiddle(std::span<char* const> args) {
   Request request;
   if (const int status = parseRequest(*parsed, request); status != 0) return status;
   if (const int status = validate(request); status != 0) return status;
-  return write(request);
+  return findKind(request)->write(request);
 }
 
 }  // namespace tovinfo
