@@ -3,6 +3,7 @@
 #pragma once
 
 #include <charconv>
+#include <cstddef>
 #include <string>
 #include <type_traits>
 
@@ -14,7 +15,8 @@ template <typename Integer>
 void appendDecimal(std::string& out, Integer value) {
   static_assert(std::is_integral_v<Integer>, "decimal integers only");
   char digits[24];  // 20 digits, or 19 and a sign, hold any 64-bit value
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 }  // namespace tov::text

@@ -16,11 +16,12 @@ namespace tov::fft::detail {
 
 namespace {
 
-// The paths the exported writers take (shipped_paths.hpp).
-using WideFloat = Writers<avx512::Vec512, kShipped512.floatReciprocal>;
-using WideDouble = Writers<avx512::Vec512, kShipped512.doubleReciprocal>;
-using NarrowFloat = Writers<avx2::Vec256, kShipped256.floatReciprocal>;
-using NarrowDouble = Writers<avx2::Vec256, kShipped256.doubleReciprocal>;
+// The paths the exported writers take (shipped_paths.hpp): F for the float writers, D for the
+// double ones, in 512-bit or 256-bit vectors.
+using F512 = Writers<avx512::Vec512, kShipped512.floatReciprocal>;
+using D512 = Writers<avx512::Vec512, kShipped512.doubleReciprocal>;
+using F256 = Writers<avx2::Vec256, kShipped256.floatReciprocal>;
+using D256 = Writers<avx2::Vec256, kShipped256.doubleReciprocal>;
 
 // detectArchitecture's decision, from this file's own uninstrumented readers.
 bool hasAvx512() {
@@ -36,34 +37,22 @@ bool hasAvx512() {
 // The resolvers, named in the ifunc attributes below: C linkage keeps the names plain, and
 // external linkage keeps compilers from calling them unused (the library exports none of them).
 extern "C" {
+using tov::fft::detail::D256;
+using tov::fft::detail::D512;
+using tov::fft::detail::F256;
+using tov::fft::detail::F512;
 using tov::fft::detail::hasAvx512;
-using tov::fft::detail::NarrowDouble;
-using tov::fft::detail::NarrowFloat;
-using tov::fft::detail::WideDouble;
-using tov::fft::detail::WideFloat;
 using ColFloat = void (*)(int const*, float*);
 using ColDouble = void (*)(int const*, double*);
 using RowFloat = void (*)(bool, long, int const*, float*);
 using RowDouble = void (*)(bool, long, int const*, double*);
 
-ColFloat tov_resolve_col_float() {
-  return hasAvx512() ? &WideFloat::colFloat : &NarrowFloat::colFloat;
-}
-ColDouble tov_resolve_col_double() {
-  return hasAvx512() ? &WideDouble::colDouble : &NarrowDouble::colDouble;
-}
-RowDouble tov_resolve_row2_double() {
-  return hasAvx512() ? &WideDouble::row2Double : &NarrowDouble::row2Double;
-}
-RowFloat tov_resolve_row4_float() {
-  return hasAvx512() ? &WideFloat::row4Float : &NarrowFloat::row4Float;
-}
-RowDouble tov_resolve_row4_double() {
-  return hasAvx512() ? &WideDouble::row4Double : &NarrowDouble::row4Double;
-}
-RowFloat tov_resolve_row8_float() {
-  return hasAvx512() ? &WideFloat::row8Float : &NarrowFloat::row8Float;
-}
+ColFloat tov_resolve_col_float() { return hasAvx512() ? &F512::colFloat : &F256::colFloat; }
+ColDouble tov_resolve_col_double() { return hasAvx512() ? &D512::colDouble : &D256::colDouble; }
+RowDouble tov_resolve_row2_double() { return hasAvx512() ? &D512::row2Double : &D256::row2Double; }
+RowFloat tov_resolve_row4_float() { return hasAvx512() ? &F512::row4Float : &F256::row4Float; }
+RowDouble tov_resolve_row4_double() { return hasAvx512() ? &D512::row4Double : &D256::row4Double; }
+RowFloat tov_resolve_row8_float() { return hasAvx512() ? &F512::row8Float : &F256::row8Float; }
 }
 
 namespace tov::fft {

@@ -8,8 +8,6 @@
 
 namespace tov::fft::detail {
 
-TOV_INSTANTIATE_FLOAT_WRITERS(avx2::Vec256, !kShipped256.floatReciprocal);
-TOV_INSTANTIATE_DOUBLE_WRITERS(avx2::Vec256, !kShipped256.doubleReciprocal);
-TOV_INSTANTIATE_TEST_HOOKS(avx2::Vec256);
+TOV_INSTANTIATE_TEST_PATHS(avx2::Vec256, kShipped256);
 
 }  // namespace tov::fft::detail

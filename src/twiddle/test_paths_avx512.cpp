@@ -8,8 +8,6 @@
 
 namespace tov::fft::detail {
 
-TOV_INSTANTIATE_FLOAT_WRITERS(avx512::Vec512, !kShipped512.floatReciprocal);
-TOV_INSTANTIATE_DOUBLE_WRITERS(avx512::Vec512, !kShipped512.doubleReciprocal);
-TOV_INSTANTIATE_TEST_HOOKS(avx512::Vec512);
+TOV_INSTANTIATE_TEST_PATHS(avx512::Vec512, kShipped512);
 
 }  // namespace tov::fft::detail

@@ -20,3 +20,10 @@
                                          double*);                                             \
   template void Writers<V, false>::quotients(double, const double*, long, double*, double*);   \
   template void Writers<V, true>::quotients(double, const double*, long, double*, double*)
+
+// Everything a width's shipped division `kShipped` leaves out: the other division's writers and
+// the hooks of both, for tov_test_only_obj.
+#define TOV_INSTANTIATE_TEST_PATHS(V, kShipped)                  \
+  TOV_INSTANTIATE_FLOAT_WRITERS(V, !kShipped.floatReciprocal);   \
+  TOV_INSTANTIATE_DOUBLE_WRITERS(V, !kShipped.doubleReciprocal); \
+  TOV_INSTANTIATE_TEST_HOOKS(V)

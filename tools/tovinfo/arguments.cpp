@@ -16,9 +16,16 @@ std::optional<std::string_view> Arguments::value(std::string_view name) const {
   return last->second;
 }
 
-std::optional<Arguments> parseArguments(std::string_view command, std::span<char* const> args,
-                                        std::span<const Option> options) {
+std::optional<Arguments> parseArguments(const CommandSpec& command, std::span<char* const> args) {
   Arguments parsed;
+  const auto isHelp = [](std::string_view arg) { return arg == "--help" || arg == "-h"; };
+  if (std::any_of(args.begin(), args.end(), isHelp)) {
+    std::fputs(command.usage, stdout);
+    std::fputs(command.help, stdout);
+    parsed.help = true;
+    return parsed;
+  }
+  const std::span<const Option> options = command.options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     const bool number = arg.size() >= 2 && arg[0] == '-' && arg[1] >= '0' && arg[1] <= '9';
@@ -26,28 +33,24 @@ std::optional<Arguments> parseArguments(std::string_view command, std::span<char
       parsed.positional.push_back(arg);
       continue;
     }
-    if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-      continue;
-    }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     const auto option = std::find_if(options.begin(), options.end(),
                                      [&](const Option& known) { return known.name == name; });
     if (option == options.end()) {
-      usageError(command, "unknown option", arg);
+      usageError(command.name, "unknown option", arg);
       return std::nullopt;
     }
     std::string_view value;
     if (equals != std::string_view::npos) {
       if (!option->takesValue) {
-        usageError(command, "this option takes no value", arg);
+        usageError(command.name, "this option takes no value", arg);
         return std::nullopt;
       }
       value = arg.substr(equals + 1);
     } else if (option->takesValue) {
       if (i + 1 == args.size()) {
-        usageError(command, "missing value after", arg);
+        usageError(command.name, "missing value after", arg);
         return std::nullopt;
       }
       value = args[++i];

@@ -15,6 +15,14 @@ struct Option {
   bool takesValue;
 };
 
+// A command's name, options, and the text --help prints (usage line first).
+struct CommandSpec {
+  std::string_view name;
+  std::span<const Option> options;
+  const char* usage;
+  const char* help;
+};
+
 struct Arguments {
   bool help = false;
   std::vector<std::string_view> positional;
@@ -25,11 +33,11 @@ struct Arguments {
   std::optional<std::string_view> value(std::string_view name) const;
 };
 
-// Splits `args` by the options of `command`. A word that starts with "-" and a digit is a
-// positional number, not an option. Unknown options, flags given a value and options missing
-// theirs are usage errors (reported, std::nullopt).
-std::optional<Arguments> parseArguments(std::string_view command, std::span<char* const> args,
-                                        std::span<const Option> options);
+// Splits `args` by the options of `command`. --help (or -h) anywhere prints the command's help
+// and gives Arguments with `help` set. A word that starts with "-" and a digit is a positional
+// number, not an option. Unknown options, flags given a value and options missing theirs are
+// usage errors (reported, std::nullopt).
+std::optional<Arguments> parseArguments(const CommandSpec& command, std::span<char* const> args);
 
 // The one usage-error form: "tovinfo COMMAND: WHAT 'ARG' (see tovinfo COMMAND --help)" on one
 // stderr line; returns kExitUsage.

@@ -163,13 +163,8 @@ int describe(const Request& request) {
 
 int runDims(std::span<char* const> args) {
   constexpr Option kOptions[] = {{"--json", false}, {"--batch", true}};
-  const std::optional<Arguments> parsed = parseArguments("dims", args, kOptions);
-  if (!parsed) return kExitUsage;
-  if (parsed->help) {
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
+  const std::optional<Arguments> parsed = parseArguments({"dims", kOptions, kUsage, kHelp}, args);
+  if (!parsed || parsed->help) return parsed ? 0 : kExitUsage;
   const std::vector<std::string_view>& words = parsed->positional;
   if (words.size() < 2)
     return usageError("dims", "missing transform kind or placement after",

@@ -22,24 +22,25 @@ int configValue(std::uint32_t kib) {
   return static_cast<int>(kib < kMax ? kib : kMax);
 }
 
+constexpr const char* kUsage = "usage: tovinfo machine [--json]\n";
+constexpr const char* kHelp =
+    "Prints the detected instruction-set level, the logical CPUs the calling thread may use\n"
+    "(and how many of them its cgroup's CPU limit leaves available), their cores, dies\n"
+    "and packages, the L1 to L3 data caches of the CPU it runs on ({size, sharing CPUs,\n"
+    "line size, sets, ways}), and the configuration a kernel library would build from\n"
+    "them (threads: the available CPUs; cache sizes in KiB, 0 where unknown).\n"
+    "  --json   one JSON object instead of text\n";
+
 }  // namespace
 
 int runMachine(std::span<char* const> args) {
   constexpr Option kOptions[] = {{"--json", false}};
-  const std::optional<Arguments> parsed = parseArguments("machine", args, kOptions);
-  if (!parsed) return kExitUsage;
-  if (parsed->help) {
-    std::puts(
-        "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
-        "CPUs the calling thread may use\n(and how many of them its cgroup's CPU limit leaves "
-        "available), their cores, dies\nand packages, the L1 to L3 data caches of the CPU it "
-        "runs on ({size, sharing CPUs,\nline size, sets, ways}), and the configuration a kernel "
-        "library would build from\nthem (threads: the available CPUs; cache sizes in KiB, 0 "
-        "where unknown).\n  --json   one JSON object instead of text");
-    return 0;
-  }
-  if (!parsed->positional.empty())
+  const CommandSpec command{"machine", kOptions, kUsage, kHelp};
+  const std::optional<Arguments> parsed = parseArguments(command, args);
+  if (!parsed || parsed->help) return parsed ? 0 : kExitUsage;
+  if (!parsed->positional.empty()) {
     return usageError("machine", "unexpected argument", parsed->positional[0]);
+  }
   const bool json = parsed->has("--json");
   const tov::Architecture level = tov::detectArchitecture();
   const int counts[] = {tov::detectCpus(), tov::detectAvailableCpus(), tov::detectCores(),

@@ -302,13 +302,9 @@ int validate(Request& request) {
 
 int runTwiddle(std::span<char* const> args) {
   constexpr Option kOptions[] = {{"--split", true}, {"--chirp", true}, {"--output", true}};
-  const std::optional<Arguments> parsed = parseArguments("twiddle", args, kOptions);
-  if (!parsed) return kExitUsage;
-  if (parsed->help) {
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
+  const std::optional<Arguments> parsed =
+      parseArguments({"twiddle", kOptions, kUsage, kHelp}, args);
+  if (!parsed || parsed->help) return parsed ? 0 : kExitUsage;
   Request request;
   if (const int status = parseRequest(*parsed, request); status != 0) return status;
   if (const int status = validate(request); status != 0) return status;
