@@ -15,13 +15,20 @@ namespace tov {
 // Instruction-set levels. The values are part of the interface: the x86-64 levels nest, each
 // being the one below with one more bit (avx512 = avx2 | 0x10, avx512fp16 = avx512 | 0x100).
 enum class Architecture : std::int32_t {
-  detect = 0,
+  detect = 0,  // in a configuration: no level chosen, so the caller detects one
   unsupported = 1,
   avx2 = 0x2,
   avx512 = 0x12,
   avx512fp16 = 0x112,
-  sve256 = 0x20100,
+  sve256 = 0x20100,  // an Arm level of the shared numbering; never detected on x86-64
 };
+
+// Whether a processor at level `have` runs code built for level `need`: the levels nest, so
+// `have` must hold every bit of `need` (avx512fp16 runs avx2 code; sve256 runs none of them).
+constexpr bool supports(Architecture have, Architecture need) {
+  const auto needBits = static_cast<std::int32_t>(need);
+  return (static_cast<std::int32_t>(have) & needBits) == needBits;
+}
 
 // "Architecture::avx2" and so on; the empty string for a value that is not an enumerator.
 TOV_API std::string toString(Architecture architecture);
@@ -33,7 +40,7 @@ enum class Parameter : std::int32_t {
   invalid = 0,
   architecture = 1,
   threads = 0x100,
-  teams = 0x101,
+  teams = 0x101,  // groups of threads sharing a cache, for callers that split work that way
   l1size = 0x111,
   l2size = 0x112,
   l3size = 0x113,

@@ -1,6 +1,6 @@
-#include <charconv>
 #include <ostream>
 
+#include "text/decimal.hpp"
 #include "tov/config.hpp"
 
 namespace tov {
@@ -30,12 +30,9 @@ std::size_t ConfigItem::operator()(const ConfigItem& item) const {
 
 std::string ConfigItem::toString() const {
   if (parameter == Parameter::architecture) return tov::toString(static_cast<Architecture>(value));
-  // to_chars, not a stream: a global locale with digit grouping would print 1,048,576.
-  char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   std::string text = "{Parameter::";
   text += parameterName(parameter);
-  text.append(digits, end);
+  tov::text::appendDecimal(text, value);
   text += '}';
   return text;
 }

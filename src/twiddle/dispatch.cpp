@@ -12,19 +12,18 @@
 #include "cpu/cpuid.hpp"
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
+#include "twiddle/shipped_paths.hpp"
 
 namespace tov::fft::detail {
 
 namespace {
 
-// The paths the exported writers take. Measured on the 2^20-point radix-4 column plan (README,
-// Performance), the reciprocal division is within the noise in 512-bit vectors and a few per cent
-// slower in 256-bit ones. It is taken for the double tables in 512-bit vectors only, where the
-// compensated polynomial's two divisions per value are the bound on processors whose divider is
-// slower than this one's.
-using Wide = Writers<avx512::Vec512, false>;
-using WideDouble = Writers<avx512::Vec512, true>;
-using Narrow = Writers<avx2::Vec256, false>;
+// The paths the exported writers take (shipped_paths.hpp): F for the float writers, D for the
+// double ones, in 512-bit or 256-bit vectors.
+using F512 = Writers<avx512::Vec512, kShipped512.floatReciprocal>;
+using D512 = Writers<avx512::Vec512, kShipped512.doubleReciprocal>;
+using F256 = Writers<avx2::Vec256, kShipped256.floatReciprocal>;
+using D256 = Writers<avx2::Vec256, kShipped256.doubleReciprocal>;
 
 // detectArchitecture's decision, from this file's own uninstrumented readers.
 bool hasAvx512() {
@@ -33,8 +32,7 @@ bool hasAvx512() {
         return tov::detail::readCpuid(leaf, subleaf);
       }),
       [] { return tov::detail::readXcr0(); });
-  const auto avx512 = static_cast<int>(Architecture::avx512);
-  return (static_cast<int>(level) & avx512) == avx512;
+  return supports(level, Architecture::avx512);
 }
 
 }  // namespace
@@ -44,27 +42,22 @@ bool hasAvx512() {
 // The resolvers, named in the ifunc attributes below: C linkage keeps the names plain, and
 // external linkage keeps compilers from calling them unused (the library exports none of them).
 extern "C" {
+using tov::fft::detail::D256;
+using tov::fft::detail::D512;
+using tov::fft::detail::F256;
+using tov::fft::detail::F512;
 using tov::fft::detail::hasAvx512;
-using tov::fft::detail::Narrow;
-using tov::fft::detail::Wide;
-using tov::fft::detail::WideDouble;
 using ColFloat = void (*)(int const*, float*);
 using ColDouble = void (*)(int const*, double*);
 using RowFloat = void (*)(bool, long, int const*, float*);
 using RowDouble = void (*)(bool, long, int const*, double*);
 
-ColFloat tov_resolve_col_float() { return hasAvx512() ? &Wide::colFloat : &Narrow::colFloat; }
-ColDouble tov_resolve_col_double() {
-  return hasAvx512() ? &WideDouble::colDouble : &Narrow::colDouble;
-}
-RowDouble tov_resolve_row2_double() {
-  return hasAvx512() ? &WideDouble::row2Double : &Narrow::row2Double;
-}
-RowFloat tov_resolve_row4_float() { return hasAvx512() ? &Wide::row4Float : &Narrow::row4Float; }
-RowDouble tov_resolve_row4_double() {
-  return hasAvx512() ? &WideDouble::row4Double : &Narrow::row4Double;
-}
-RowFloat tov_resolve_row8_float() { return hasAvx512() ? &Wide::row8Float : &Narrow::row8Float; }
+ColFloat tov_resolve_col_float() { return hasAvx512() ? &F512::colFloat : &F256::colFloat; }
+ColDouble tov_resolve_col_double() { return hasAvx512() ? &D512::colDouble : &D256::colDouble; }
+RowDouble tov_resolve_row2_double() { return hasAvx512() ? &D512::row2Double : &D256::row2Double; }
+RowFloat tov_resolve_row4_float() { return hasAvx512() ? &F512::row4Float : &F256::row4Float; }
+RowDouble tov_resolve_row4_double() { return hasAvx512() ? &D512::row4Double : &D256::row4Double; }
+RowFloat tov_resolve_row8_float() { return hasAvx512() ? &F512::row8Float : &F256::row8Float; }
 }
 
 namespace tov::fft {

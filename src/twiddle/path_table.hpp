@@ -3,6 +3,8 @@
 // for one instruction set may include this, as it names the writers of every width.
 #pragma once
 
+#include <type_traits>
+
 #include "tov/config.hpp"
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
@@ -49,5 +51,26 @@ inline constexpr TwiddlePath kExportedWriters = {"exported",
                                                  &writeRowTwidTable<8, float>,
                                                  nullptr,
                                                  nullptr};
+
+// The writer of the table kind (VL, T) on `path`, VL 0 for the column table: the one place that
+// says which member serves which kind. Paths hold float and double writers only.
+template <long VL, typename T>
+constexpr auto writerOf(const TwiddlePath& path) {
+  constexpr bool kFloat = std::is_same_v<T, float>, kDouble = std::is_same_v<T, double>;
+  if constexpr (VL == 0 && kFloat)
+    return path.colFloat;
+  else if constexpr (VL == 0 && kDouble)
+    return path.colDouble;
+  else if constexpr (VL == 2 && kDouble)
+    return path.row2Double;
+  else if constexpr (VL == 4 && kFloat)
+    return path.row4Float;
+  else if constexpr (VL == 4 && kDouble)
+    return path.row4Double;
+  else if constexpr (VL == 8 && kFloat)
+    return path.row8Float;
+  else
+    static_assert(VL < 0, "no writer of this kind on a path");
+}
 
 }  // namespace tov::fft::detail

@@ -22,7 +22,7 @@ inline void storeComplex(Vec512, _Float16* out, __m512d re, __m512d im) {
 namespace tov::fft {
 
 namespace {
-// _Float16 tables take the plain polynomial; as for float, plain division (see dispatch.cpp).
+// _Float16 tables take the plain polynomial; as for float, plain division (see shipped_paths.hpp).
 constexpr bool kReciprocal = false;
 using detail::avx512fp16::Vec512;
 }  // namespace

@@ -96,14 +96,15 @@ std::vector<Case> exportedFunctions() {
       {"OoplaceDim functions", dimsFunctions<OoplaceDim>},
   };
   // The writers that this processor runs, and with them the table sizes.
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+  const tov::Architecture level = tov::detectArchitecture();
+  if (supports(level, tov::Architecture::avx2)) {
     cases.insert(cases.end(), {{"writers VL 2 double", tables<2, double>},
                                {"writers VL 4 float", tables<4, float>},
                                {"writers VL 4 double", tables<4, double>},
                                {"writers VL 8 float", tables<8, float>}});
   }
 #if defined(__FLT16_MAX__)
-  if (__builtin_cpu_supports("avx512fp16"))
+  if (supports(level, tov::Architecture::avx512fp16))
     cases.push_back({"writers VL 16", tables<16, _Float16>});
 #endif
   return cases;

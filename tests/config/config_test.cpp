@@ -82,6 +82,13 @@ TEST(DetectArchitecture, AgreesWithTheCompilersView) {
   EXPECT_EQ(tov::detectArchitecture(), expected) << tov::toString(tov::detectArchitecture());
 }
 
+// A level runs the code of every level it nests; sve256 shares bit 0x100 with avx512fp16 only.
+using A = Architecture;
+static_assert(tov::supports(A::avx512fp16, A::avx2) && tov::supports(A::avx512, A::avx512));
+static_assert(!tov::supports(A::avx2, A::avx512) && !tov::supports(A::avx512, A::avx512fp16));
+static_assert(!tov::supports(A::sve256, A::avx512fp16) && !tov::supports(A::sve256, A::avx2));
+static_assert(!tov::supports(A::unsupported, A::avx2) && !tov::supports(A::detect, A::avx2));
+
 ConfigItem item(std::int32_t parameter, std::int32_t value) {
   return {static_cast<Parameter>(parameter), value};
 }

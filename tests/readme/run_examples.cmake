@@ -17,7 +17,7 @@ foreach(block IN LISTS blocks)
   string(REGEX REPLACE "```$" "" source "${source}")
   string(REPLACE "<semicolon>" ";" source "${source}")
   file(WRITE ${WORK_DIR}/${name}.cpp "${source}")
-  execute_process(COMMAND ${CXX} ${flags} -std=c++20 -Wall -Wextra -Werror -I${INCLUDE_DIR}
+  execute_process(COMMAND ${CXX} ${flags} -std=c++17 -Wall -Wextra -Werror -I${INCLUDE_DIR}
                           -I${GENERATED_INCLUDE_DIR}
                           ${WORK_DIR}/${name}.cpp ${LIBRARY} -Wl,-rpath,${libdir} -o ${WORK_DIR}/${name}
                   RESULT_VARIABLE rc ERROR_VARIABLE err)

@@ -20,10 +20,7 @@ namespace tov::test {
 
 using fft::detail::TwiddlePath;
 
-inline bool cpuHas(Architecture level) {
-  const int bits = static_cast<int>(level);
-  return (static_cast<int>(detectArchitecture()) & bits) == bits;
-}
+inline bool cpuHas(Architecture level) { return supports(detectArchitecture(), level); }
 
 // Letters, digits and underscores, as test names need.
 inline std::string testName(std::string s) {
@@ -72,14 +69,16 @@ struct Writer {
                           : fft::writeRowTwidTable<16, _Float16>(rc, length, plan, h);
     }
 #endif
+    using fft::detail::writerOf;
     const bool single = kind.e == Elem::f32;
     switch (kind.vl) {
-      case 0: return single ? path->colFloat(plan, f) : path->colDouble(plan, d);
-      case 2: return path->row2Double(rc, length, plan, d);
+      case 0:
+        return single ? writerOf<0, float>(*path)(plan, f) : writerOf<0, double>(*path)(plan, d);
+      case 2: return writerOf<2, double>(*path)(rc, length, plan, d);
       case 4:
-        return single ? path->row4Float(rc, length, plan, f)
-                      : path->row4Double(rc, length, plan, d);
-      default: return path->row8Float(rc, length, plan, f);
+        return single ? writerOf<4, float>(*path)(rc, length, plan, f)
+                      : writerOf<4, double>(*path)(rc, length, plan, d);
+      default: return writerOf<8, float>(*path)(rc, length, plan, f);
     }
   }
 };

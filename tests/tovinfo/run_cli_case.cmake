@@ -18,8 +18,10 @@ if(CASE STREQUAL "GoldenOutputs")
       "twiddle_col_float_4_4_2|twiddle,col,float,4,4,2"
       "twiddle_col_double_packed|twiddle,col,double,2,2^3,3"
       "twiddle_row4_double_chirp3|twiddle,row,4,double,4,4,--chirp,3"
+      "twiddle_row4_double_chirp3|twiddle,row,4,double,--chirp=3,4,4"
       "twiddle_row8_float_split13|twiddle,row,8,float,--split,13"
       "dims_cc_inplace|dims,cc,inplace,4,8,--batch,3"
+      "dims_cc_inplace|dims,cc,inplace,--batch=3,4,8"
       "dims_rc_inplace|dims,rc,inplace,4,8,--batch,2")
   foreach(entry IN LISTS cases)
     string(REPLACE "|" ";" parts "${entry}")
@@ -40,7 +42,9 @@ elseif(CASE STREQUAL "MalformedCommandLinesExitWithStatus2")
       "twiddle,col,float,-1|-1" "twiddle,col,float,4,0|0" "twiddle,col,float,4,4^70000|4^70000"
       "twiddle,row,4,float,4,2^2|2^2" "twiddle,row,4,float,4,4,--chirp,9|16"
       "twiddle,row,4,float,--split|--split" "twiddle,col,float,4,--split,3|--split"
-      "twiddle,col,float,2,2^16,2^16,2^16|2^16" "twiddle,row|row")
+      "twiddle,col,float,2,2^16,2^16,2^16|2^16" "twiddle,row|row" "fft|fft"
+      "twiddle,col,float,4,--output|--output" "machine,--json=yes|--json=yes"
+      "dims,cc,inplace,-4|-4" "dims,rc,ooplace,4,--batch=-2:1:1|-2:1:1")
   foreach(entry IN LISTS cases)
     string(REPLACE "|" ";" parts "${entry}")
     list(GET parts 0 args)
@@ -55,6 +59,20 @@ elseif(CASE STREQUAL "MalformedCommandLinesExitWithStatus2")
                           "no output; got status ${status}:\n${err}${out}")
     endif()
   endforeach()
+
+elseif(CASE STREQUAL "EveryCommandHelpsAndDimsWarnsOfReplacedStrides")
+  foreach(command IN ITEMS machine dims twiddle)
+    run_tovinfo(${command} --help)
+    if(NOT status EQUAL 0 OR NOT out MATCHES "^usage: tovinfo ${command}" OR NOT err STREQUAL "")
+      message(FATAL_ERROR "tovinfo ${command} --help: status ${status}:\n${out}${err}")
+    endif()
+  endforeach()
+  # The library fixes the innermost real-to-complex strides: given ones are replaced, and said so.
+  run_tovinfo(dims rc inplace 4 8:3)
+  if(NOT status EQUAL 0 OR NOT err MATCHES "^tovinfo dims: warning: [^\n]*\n$" OR
+     NOT out MATCHES "{8, 1}")
+    message(FATAL_ERROR "tovinfo dims rc inplace 4 8:3: status ${status}:\n${out}${err}")
+  endif()
 
 elseif(CASE STREQUAL "JsonParses")
   if(NOT PYTHON3)

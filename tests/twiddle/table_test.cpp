@@ -102,9 +102,35 @@ TEST_P(TwiddleWriter, PinnedValues) {
   }
   const SentinelTable split = expectTable(true, 8, {});
   EXPECT_EQ(std::pair(split.at(6), split.at(7)), std::pair(bits(-0.0), bits(-1.0)));
+  expectTable(false, 3, {0x100, 5});  // word 0 = 256: the smallest chirp flag, no factor entry
   const SentinelTable chirp = expectTable(false, 3, {0x102, 4, 4});
   const long filter = chirp.size - 2 * ((16 + vl() - 1) / vl() * vl());
   EXPECT_EQ(std::pair(chirp.at(filter), chirp.at(filter + 1)), std::pair(bits(0.0625), bits(0.0)));
+}
+
+// The index formulas of the row block in tov/fft/twiddle.hpp, value by value, on random plans
+// of one stage and a row stage: lane groups, then remainder rows of width W from j = 0 or 1.
+TEST_P(TwiddleWriter, RowBlockFollowsTheDocumentedFormulas) {
+  if (vl() == 0) GTEST_SKIP() << "column tables have no row block";
+  std::mt19937_64 rng(7);
+  for (int trial = 0; trial < 40 && !HasFailure(); ++trial) {
+    const int first = 1 + rng() % 12, radix = 1 + rng() % 4,
+              r = rng() % 3 ? 2 + rng() % 39 : vl() + 1;
+    const SentinelTable t = expectTable(false, 0, {3, first, radix, r});
+    const long l = first * radix, lanes = l / vl() * vl(), j0 = r % vl() == 1;
+    long width = r - j0;
+    while (!j0 && width % vl() && (width & (width - 1))) ++width;
+    const long start = tov::test::roundUpTo(2 * (first - 1) * (radix - 1), 2 * vl());
+    for (long k = 0; k < l; ++k) {
+      for (long j = k < lanes ? 1 : j0; j < r; ++j) {
+        const long value = k < lanes ? ((k / vl()) * (r - 1) + j - 1) * vl() + k % vl()
+                                     : lanes * (r - 1) + (k - lanes) * width + j - j0;
+        std::vector<std::uint64_t> w;
+        tov::test::appendValue(w, k * j, l * r, elem());
+        EXPECT_EQ(t.at(start + 2 * value), w[0]) << "value " << value << ", k " << k << ", j " << j;
+      }
+    }
+  }
 }
 
 // Whatever plan or length is passed, nothing is written past the reported size: every factor
@@ -158,6 +184,39 @@ TEST_P(TwiddleWriter, CallerMxcsrChangesNoBitAndComesBackWhole) {
     EXPECT_EQ(table.bytes, reference.bytes) << "caller MXCSR 0x" << std::hex << caller;
     EXPECT_EQ(caller == 0x1F82u ? after & ~0x10u : after, caller == 0x1F82u ? 0x1FA2u : caller)
         << "caller MXCSR 0x" << std::hex << caller;
+  }
+}
+
+struct PlanCase {
+  std::vector<int> plan;
+  bool row;
+  long length;  // chirp points
+  long expected;
+};
+
+// checkTwidPlan: the transform length of a plan inside the format, -1 for each way out of it.
+TEST(CheckTwidPlan, GivesTheLengthOrRefusesAPlanOutsideTheFormat) {
+  const PlanCase cases[] = {
+      {{3, 4, 4, 2}, false, 0, 32},
+      {{2, 2, 2 << 16 | 3}, false, 0, 16},  // packed: three stages of radix 2
+      {{2, 2, 2 << 16 | 3}, true, 0, -1},   // a row stage must be plain
+      {{3, 5, 1 << 16 | 9, 3}, true, 0, 15},
+      {{2, 6, 0}, false, 0, -1},       // radix 0
+      {{2, 6, -65535}, false, 0, -1},  // packed radix -1
+      {{1, -3}, false, 0, -1},         // negative first factor
+      {{0}, true, 5, 0},               // no factor, no chirp: word 1 is not read
+      {{0x100, 9}, true, 5, 9},        // word 0 = 256: chirp blocks with M = 9 >= 2 * 5 - 1
+      {{0x100, 8}, true, 5, -1},       // M = 8 too short for 5 points
+      {{0x100, 8}, false, 5, 0},       // a column plan with no factor
+      {{0x102, 4, 4}, true, -1, -1},   // negative chirp length
+      {{0x102, 4, 4}, true, 0, 16},
+      {{static_cast<int>(0x80000002u), 4, 4}, true, 9, 16},    // negative word 0: no chirp flag
+      {{3, 1 << 30, 1 << 16 | 65535, 4}, false, 0, 1L << 32},  // radix 1 repeated: no stage
+      {{4, INT_MAX, 65535, 65535, 65535}, false, 0, -1},       // beyond LONG_MAX
+  };
+  for (const PlanCase& c : cases) {
+    EXPECT_EQ(tov::fft::checkTwidPlan(c.row, c.length, c.plan.data()), c.expected)
+        << testing::PrintToString(c.plan) << (c.row ? " row" : " column");
   }
 }
 

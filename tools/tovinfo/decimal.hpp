@@ -1,5 +1,5 @@
-// Decimal integers in tovinfo's command lines and output, through std::from_chars and
-// std::to_chars so that no locale reaches them.
+// Decimal integers in tovinfo's command lines (std::from_chars, so that no locale reaches them)
+// and output (the library's own writer).
 #pragma once
 
 #include <charconv>
@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+
+#include "text/decimal.hpp"
 
 namespace tovinfo {
 
@@ -18,10 +20,6 @@ bool parseDecimal(std::string_view text, Integer& value) {
   return ec == std::errc() && stop == end;
 }
 
-template <std::integral Integer>
-void appendDecimal(std::string& out, Integer value) {
-  char digits[24];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
+using tov::text::appendDecimal;
 
 }  // namespace tovinfo

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "arguments.hpp"
 #include "commands.hpp"
 #include "decimal.hpp"
 #include "json.hpp"
@@ -92,6 +94,15 @@ Dim makeDim(const std::array<std::int64_t, 3>& fields) {
   }
 }
 
+// Whether canonicalization replaced a stride that the command line gave (0 asks for the default).
+bool replacesGivenStride(const std::array<std::int64_t, 3>& given, const InplaceDim& canonical) {
+  return given[1] != 0 && given[1] != canonical.stride;
+}
+bool replacesGivenStride(const std::array<std::int64_t, 3>& given, const OoplaceDim& canonical) {
+  return (given[1] != 0 && given[1] != canonical.istride) ||
+         (given[2] != 0 && given[2] != canonical.ostride);
+}
+
 struct Request {
   bool json = false;
   bool rc = false;
@@ -111,6 +122,12 @@ int describe(const Request& request) {
                                   : tov::fft::getMinSizeCC(rank, data, &batch);
   const auto largest = request.rc ? tov::fft::canonicalizeRC(rank, data, &batch)
                                   : tov::fft::canonicalizeCC(rank, data, &batch);
+  if (request.rc && rank > 0 && replacesGivenStride(request.dims.back(), dims.back())) {
+    std::fputs(
+        "tovinfo dims: warning: the innermost real-to-complex strides are fixed; the given "
+        "ones are replaced\n",
+        stderr);
+  }
 
   constexpr bool inplace = std::is_same_v<Dim, InplaceDim>;
   const char* kind = request.rc ? "rc" : "cc";
@@ -142,63 +159,35 @@ int describe(const Request& request) {
   return 0;
 }
 
-int usageError(const char* what, std::string_view arg) {
-  std::fprintf(stderr, "tovinfo dims: %s '%.*s'; %s", what, static_cast<int>(arg.size()),
-               arg.data(), kUsage);
-  return kExitUsage;
-}
-
 }  // namespace
 
 int runDims(std::span<char* const> args) {
+  constexpr Option kOptions[] = {{"--json", false}, {"--batch", true}};
+  const std::optional<Arguments> parsed = parseArguments({"dims", kOptions, kUsage, kHelp}, args);
+  if (!parsed || parsed->help) return parsed ? 0 : kExitUsage;
+  const std::vector<std::string_view>& words = parsed->positional;
+  if (words.size() < 2)
+    return usageError("dims", "missing transform kind or placement after",
+                      words.empty() ? "dims" : words[0]);
+  if (words[0] != "cc" && words[0] != "rc")
+    return usageError("dims", "bad transform kind (cc or rc)", words[0]);
+  if (words[1] != "inplace" && words[1] != "ooplace") {
+    return usageError("dims", "bad placement (inplace or ooplace)", words[1]);
+  }
   Request request;
-  std::vector<std::string_view> dimArgs;
-  std::string_view batchArg, kindArg, placeArg;
-  bool hasBatch = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kHelp, stdout);
-      return 0;
-    } else if (arg == "--json") {
-      request.json = true;
-    } else if (arg == "--batch") {
-      if (i + 1 == args.size()) return usageError("missing value after", arg);
-      batchArg = args[++i], hasBatch = true;
-    } else if (arg.starts_with("--batch=")) {
-      batchArg = arg.substr(8), hasBatch = true;
-    } else if (arg.starts_with('-') && (arg.size() < 2 || arg[1] < '0' || arg[1] > '9')) {
-      // Negative lengths and strides are accepted (nothing is validated); other dashes are not.
-      return usageError("unknown option", arg);
-    } else if (kindArg.empty()) {
-      if (arg != "cc" && arg != "rc") return usageError("bad transform kind (cc or rc)", arg);
-      kindArg = arg;
-    } else if (placeArg.empty()) {
-      if (arg != "inplace" && arg != "ooplace") {
-        return usageError("bad placement (inplace or ooplace)", arg);
-      }
-      placeArg = arg;
-    } else {
-      dimArgs.push_back(arg);
-    }
-  }
-  if (placeArg.empty()) {
-    return usageError("missing transform kind or placement after",
-                      kindArg.empty() ? "dims" : kindArg);
-  }
-  request.rc = kindArg == "rc";
-  const bool inplace = placeArg == "inplace";
+  request.json = parsed->has("--json");
+  request.rc = words[0] == "rc";
+  const bool inplace = words[1] == "inplace";
   const std::size_t fields = inplace ? 2 : 3;
-  const char* form = inplace ? "bad dimension (n or n:stride, decimal integers)"
-                             : "bad dimension (n or n:istride:ostride, decimal integers)";
-  for (const std::string_view arg : dimArgs) {
-    if (!parseFields(arg, fields, request.dims.emplace_back())) return usageError(form, arg);
+  const char* form = inplace ? "bad dimension (n or n:stride, decimal integers, n >= 0)"
+                             : "bad dimension (n or n:istride:ostride, decimal integers, n >= 0)";
+  for (const std::string_view arg : std::span(words).subspan(2)) {
+    std::array<std::int64_t, 3>& dim = request.dims.emplace_back();
+    if (!parseFields(arg, fields, dim) || dim[0] < 0) return usageError("dims", form, arg);
   }
-  if (hasBatch && !parseFields(batchArg, fields, request.batch)) {
-    return usageError(inplace ? "bad batch (n or n:stride, decimal integers)"
-                              : "bad batch (n or n:istride:ostride, decimal integers)",
-                      batchArg);
+  const std::optional<std::string_view> batch = parsed->value("--batch");
+  if (batch && (!parseFields(*batch, fields, request.batch) || request.batch[0] < 0)) {
+    return usageError("dims", "bad batch (the form of a dimension)", *batch);
   }
   return inplace ? describe<InplaceDim>(request) : describe<OoplaceDim>(request);
 }

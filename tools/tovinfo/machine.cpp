@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "arguments.hpp"
 #include "commands.hpp"
 #include "json.hpp"
 #include "tov/config.hpp"
@@ -35,31 +37,27 @@ const char* cacheSource(const tov::CacheInfo& deepest) {
   return deepest.size != 0 ? "cpuid" : "none";
 }
 
+constexpr const char* kUsage = "usage: tovinfo machine [--json]\n";
+constexpr const char* kHelp =
+    "Prints the detected instruction-set level, the logical CPUs the calling thread may use\n"
+    "(and how many of them its cgroup's CPU limit leaves available), their cores, dies\n"
+    "and packages, the L1 to L3 data caches of the CPU it runs on ({size, sharing CPUs,\n"
+    "line size, sets, ways}) and where they came from (sysfs, cpuid or none), and the\n"
+    "configuration a kernel library would build from them (threads: the available CPUs;\n"
+    "cache sizes in KiB, 0 where unknown).\n"
+    "  --json   one JSON object instead of text\n";
+
 }  // namespace
 
 int runMachine(std::span<char* const> args) {
-  bool json = false;
-  for (const char* arg : args) {
-    const std::string_view option = arg;
-    if (option == "--help" || option == "-h") {
-      std::puts(
-          "usage: tovinfo machine [--json]\nPrints the detected instruction-set level, the logical "
-          "CPUs the calling thread may use\n(and how many of them its cgroup's CPU limit leaves "
-          "available), their cores, dies\nand packages, the L1 to L3 data caches of the CPU it "
-          "runs on ({size, sharing CPUs,\nline size, sets, ways}) and where they came from (sysfs, "
-          "cpuid or none), and the\nconfiguration a kernel library would build from them "
-          "(threads: the available CPUs;\ncache sizes in KiB, 0 where unknown).\n  --json   one "
-          "JSON object instead of text");
-      return 0;
-    }
-    if (option != "--json") {
-      std::fprintf(
-          stderr,
-          "tovinfo machine: unknown option '%s'; usage: tovinfo machine [--json] [--help]\n", arg);
-      return kExitUsage;
-    }
-    json = true;
+  constexpr Option kOptions[] = {{"--json", false}};
+  const CommandSpec command{"machine", kOptions, kUsage, kHelp};
+  const std::optional<Arguments> parsed = parseArguments(command, args);
+  if (!parsed || parsed->help) return parsed ? 0 : kExitUsage;
+  if (!parsed->positional.empty()) {
+    return usageError("machine", "unexpected argument", parsed->positional[0]);
   }
+  const bool json = parsed->has("--json");
   const tov::Architecture level = tov::detectArchitecture();
   const int counts[] = {tov::detectCpus(), tov::detectAvailableCpus(), tov::detectCores(),
                         tov::detectDies(), tov::detectPackages()};

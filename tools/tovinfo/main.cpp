@@ -3,6 +3,7 @@
 #include <span>
 #include <string_view>
 
+#include "arguments.hpp"
 #include "commands.hpp"
 
 namespace {
@@ -48,6 +49,5 @@ int main(int argc, char** argv) {
   }
   // machine is the default command, so its options work without naming it.
   if (first.substr(0, 1) == "-") return tovinfo::runMachine(args);
-  std::fprintf(stderr, "tovinfo: unknown command or option '%s'; %s", args[0], kUsage);
-  return tovinfo::kExitUsage;
+  return tovinfo::usageError("", "unknown command", first);
 }

@@ -2,16 +2,21 @@
 // with the bits of each part, or writes the raw elements to a file.
 #include "tov/fft/twiddle.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "arguments.hpp"
 #include "commands.hpp"
 #include "decimal.hpp"
 #include "tov/config.hpp"
@@ -42,10 +47,8 @@ constexpr const char* kHelp =
 // Tables above this many elements are refused rather than allocated (2 GiB of doubles).
 constexpr long kMaxElements = long{1} << 28;
 
-int usageError(const char* what, std::string_view arg) {
-  std::fprintf(stderr, "tovinfo twiddle: %s '%.*s' (see tovinfo twiddle --help)\n", what,
-               static_cast<int>(arg.size()), arg.data());
-  return kExitUsage;
+int usageError(std::string_view what, std::string_view arg) {
+  return tovinfo::usageError("twiddle", what, arg);
 }
 
 // A whole argument as a decimal integer in [low, high].
@@ -66,7 +69,7 @@ struct Request {
   std::vector<int> plan;  // words: count and flag, first factor, entries
   std::string planText;
   long planLength = 0;  // the first factor times every radix: M of the chirp blocks
-  const char* output = nullptr;
+  std::string output;   // empty: print the table
 };
 
 // Parses the plan arguments into plan words. Refuses what lies outside the plan format: a
@@ -109,9 +112,9 @@ int parsePlan(std::span<std::string_view const> words, Request& request) {
 }
 
 bool cpuRuns(Type type) {
-  const tov::Architecture level = tov::detectArchitecture();
-  if (type == Type::f16) return level == tov::Architecture::avx512fp16;
-  return (static_cast<int>(level) & static_cast<int>(tov::Architecture::avx2)) != 0;
+  using tov::Architecture;
+  return supports(tov::detectArchitecture(),
+                  type == Type::f16 ? Architecture::avx512fp16 : Architecture::avx2);
 }
 
 template <typename T>
@@ -134,15 +137,15 @@ std::uint64_t bits(T x) {
 
 template <typename T>
 int emit(const Request& request, const std::vector<T>& table) {
-  if (request.output != nullptr) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(request.output, "wb"),
-                                                               std::fclose);
+  if (!request.output.empty()) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(request.output.c_str(), "wb"), std::fclose);
     if (!file || std::fwrite(table.data(), sizeof(T), table.size(), file.get()) != table.size()) {
-      std::fprintf(stderr, "tovinfo twiddle: cannot write '%s'\n", request.output);
+      std::fprintf(stderr, "tovinfo twiddle: cannot write '%s'\n", request.output.c_str());
       return 1;
     }
     std::printf("wrote %zu elements (%zu bytes) to %s\n", table.size(), table.size() * sizeof(T),
-                request.output);
+                request.output.c_str());
     return 0;
   }
   std::string text;
@@ -184,62 +187,42 @@ int writeRow(const Request& request) {
   return emit(request, table);
 }
 
-int write(const Request& request) {
-  const Type t = request.type;
-  if (!request.row) {
-    if (t == Type::f32) return writeCol<float>(request);
-    if (t == Type::f64) return writeCol<double>(request);
+// Every table kind tovinfo writes, with its writer: the one list of the (VL, type) pairs that
+// exist. No writer for _Float16 where this compiler cannot name the type (clang 14 without FP16).
+struct TableKind {
+  bool row;
+  long vl;
+  Type type;
+  int (*write)(const Request&);
+};
+
 #if defined(__FLT16_MAX__)
-    return writeCol<_Float16>(request);
+constexpr auto kWriteColHalf = writeCol<_Float16>;
+constexpr auto kWriteRowHalf = writeRow<16, _Float16>;
+#else
+constexpr int (*kWriteColHalf)(const Request&) = nullptr;
+constexpr int (*kWriteRowHalf)(const Request&) = nullptr;
 #endif
-  } else {
-    if (request.vl == 2 && t == Type::f64) return writeRow<2, double>(request);
-    if (request.vl == 4 && t == Type::f32) return writeRow<4, float>(request);
-    if (request.vl == 4 && t == Type::f64) return writeRow<4, double>(request);
-    if (request.vl == 8 && t == Type::f32) return writeRow<8, float>(request);
-#if defined(__FLT16_MAX__)
-    if (request.vl == 16 && t == Type::f16) return writeRow<16, _Float16>(request);
-#endif
+
+constexpr TableKind kTableKinds[] = {
+    {false, 0, Type::f32, writeCol<float>},   {false, 0, Type::f64, writeCol<double>},
+    {false, 0, Type::f16, kWriteColHalf},     {true, 2, Type::f64, writeRow<2, double>},
+    {true, 4, Type::f32, writeRow<4, float>}, {true, 4, Type::f64, writeRow<4, double>},
+    {true, 8, Type::f32, writeRow<8, float>}, {true, 16, Type::f16, kWriteRowHalf},
+};
+
+const TableKind* findKind(const Request& request) {
+  for (const TableKind& kind : kTableKinds) {
+    if (kind.row == request.row && kind.vl == request.vl && kind.type == request.type) return &kind;
   }
-  std::fputs("tovinfo twiddle: half tables are not built with this compiler\n", stderr);
-  return kExitUsage;
+  return nullptr;
 }
 
-}  // namespace
-
-int runTwiddle(std::span<char* const> rawArgs) {
-  std::vector<std::string_view> args(rawArgs.begin(), rawArgs.end());
-  for (const std::string_view arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-  }
-  Request request;
-  std::vector<std::string_view> positional;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--split" || arg == "--chirp" || arg == "--output") {
-      if (i + 1 == args.size()) return usageError("missing value after", arg);
-      const std::string_view value = args[++i];
-      if (arg == "--output") {
-        request.output = rawArgs[i];
-      } else if (!parseInt(value, 0, kMaxElements, request.length)) {
-        return usageError("bad length (0 or more)", value);
-      } else {
-        (arg == "--split" ? request.split : request.chirp) = true;
-      }
-    } else if (arg.starts_with("--")) {
-      return usageError("unknown option", arg);
-    } else {
-      positional.push_back(arg);
-    }
-  }
-
+// The table kind, the element type, the options and the plan words, each read on its own.
+int parseRequest(const Arguments& args, Request& request) {
   std::size_t at = 0;
   const auto next = [&]() -> std::string_view {
-    return at < positional.size() ? positional[at++] : std::string_view();
+    return at < args.positional.size() ? args.positional[at++] : std::string_view();
   };
   const std::string_view kind = next();
   if (kind.empty()) return usageError("missing table kind (col or row) after", "twiddle");
@@ -254,39 +237,52 @@ int runTwiddle(std::span<char* const> rawArgs) {
   }
   request.typeName = next();
   if (request.typeName.empty()) return usageError("missing element type after", kind);
-  if (request.typeName == "float") {
-    request.type = Type::f32;
-  } else if (request.typeName == "double") {
-    request.type = Type::f64;
-  } else if (request.typeName == "half") {
-    request.type = Type::f16;
-  } else {
+  constexpr std::pair<std::string_view, Type> kTypes[] = {
+      {"float", Type::f32}, {"double", Type::f64}, {"half", Type::f16}};
+  const auto type = std::find_if(std::begin(kTypes), std::end(kTypes), [&](const auto& known) {
+    return known.first == request.typeName;
+  });
+  if (type == std::end(kTypes)) {
     return usageError("unknown element type (float, double or half)", request.typeName);
   }
-  if (request.row) {
-    const bool known = (request.vl == 2 && request.type == Type::f64) ||
-                       (request.vl == 4 && request.type != Type::f16) ||
-                       (request.vl == 8 && request.type == Type::f32) ||
-                       (request.vl == 16 && request.type == Type::f16);
-    if (!known) return usageError("no row table for this vector length and type", request.typeName);
+  request.type = type->second;
+  for (const std::string_view option : {"--split", "--chirp"}) {
+    const std::optional<std::string_view> value = args.value(option);
+    if (!value) continue;
+    if (!parseInt(*value, 0, kMaxElements, request.length)) {
+      return usageError("bad length (0 or more)", *value);
+    }
+    (option == "--split" ? request.split : request.chirp) = true;
   }
   if (!request.row && (request.split || request.chirp)) {
     return usageError("column tables take no", request.split ? "--split" : "--chirp");
   }
   if (request.split && request.chirp) return usageError("choose one of --split and", "--chirp");
-
-  const std::span<std::string_view const> planArgs(positional.data() + at, positional.size() - at);
+  if (const std::optional<std::string_view> output = args.value("--output")) {
+    request.output = std::string(*output);
+  }
+  const std::span<std::string_view const> planArgs(args.positional.data() + at,
+                                                   args.positional.size() - at);
   if (request.split) {
     if (!planArgs.empty()) return usageError("a split table takes no plan, found", planArgs[0]);
-  } else {
-    if (planArgs.empty()) return usageError("missing plan after", request.typeName);
-    if (const int status = parsePlan(planArgs, request); status != 0) return status;
-    if (request.chirp) {
-      request.plan[0] |= 0x100;  // the chirp flag: word 0 above 255
-      if (request.planLength < 2 * request.length - 1) {
-        return usageError("chirp length needs a plan of at least 2 * LENGTH - 1 points, got",
-                          std::to_string(request.planLength));
-      }
+    return 0;
+  }
+  if (planArgs.empty()) return usageError("missing plan after", request.typeName);
+  return parsePlan(planArgs, request);
+}
+
+// What the parts cannot say alone: a row table for this (VL, type), chirp blocks the plan is long
+// enough for, and a processor that runs the writer.
+int validate(Request& request) {
+  const TableKind* kind = findKind(request);
+  if (kind == nullptr) {
+    return usageError("no row table for this vector length and type", request.typeName);
+  }
+  if (request.chirp) {
+    request.plan[0] |= 0x100;  // the chirp flag: word 0 above 255
+    if (tov::fft::checkTwidPlan(true, request.length, request.plan.data()) < 0) {
+      return usageError("chirp length needs a plan of at least 2 * LENGTH - 1 points, got",
+                        std::to_string(request.planLength));
     }
   }
   if (!cpuRuns(request.type)) {
@@ -295,7 +291,24 @@ int runTwiddle(std::span<char* const> rawArgs) {
                  request.type == Type::f16 ? "AVX-512 FP16" : "AVX2 with FMA");
     return kExitUsage;
   }
-  return write(request);
+  if (kind->write == nullptr) {
+    std::fputs("tovinfo twiddle: half tables are not built with this compiler\n", stderr);
+    return kExitUsage;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int runTwiddle(std::span<char* const> args) {
+  constexpr Option kOptions[] = {{"--split", true}, {"--chirp", true}, {"--output", true}};
+  const std::optional<Arguments> parsed =
+      parseArguments({"twiddle", kOptions, kUsage, kHelp}, args);
+  if (!parsed || parsed->help) return parsed ? 0 : kExitUsage;
+  Request request;
+  if (const int status = parseRequest(*parsed, request); status != 0) return status;
+  if (const int status = validate(request); status != 0) return status;
+  return findKind(request)->write(request);
 }
 
 }  // namespace tovinfo

@@ -27,12 +27,14 @@ namespace tov::fft {
 struct InplaceDim {
   std::int64_t n;
   std::int64_t stride;  // scalars between neighbouring points; 0 = dense default
-  // Never read. Canonicalization clears it in every record it handles except the innermost
+  // Room the calling interface keeps in every record; this library never reads it. Canonicalization
+  // clears it in every record it handles except the innermost
   // record of an RC problem, which it leaves untouched.
   std::uint64_t reserved;
 };
 
-// One dimension of an out-of-place problem, with a stride for each side.
+// One dimension of an out-of-place problem, with a stride for each side ("Ooplace": the calling
+// interface's short name for out of place).
 struct OoplaceDim {
   std::int64_t n;
   std::int64_t istride;  // input side; 0 = dense default

@@ -1,9 +1,11 @@
-// Sizes of the twiddle tables, computed by the same walk over the plan as the writers.
+// The layout of a row table (planRowLayout) and the size of every twiddle table, computed by the
+// same walk over the plan as the writers.
+#include "twiddle/row_layout.hpp"
+
 #include <cstdint>
 #include <limits>
 
 #include "tov/fft/twiddle.hpp"
-#include "twiddle/row_layout.hpp"
 
 namespace tov::fft {
 
