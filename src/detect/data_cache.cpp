@@ -14,6 +14,7 @@
 #include "detect/cpu_facts.hpp"
 #include "detect/cpu_list.hpp"
 #include "detect/sysfs.hpp"
+#include "text/decimal.hpp"
 
 namespace tov::detail {
 
@@ -65,7 +66,7 @@ CacheInfo describeDataCache(std::string_view root, int cpu, int level) {
   CacheInfo result;
   for (int index = 0; index < kMaxCacheIndexes; ++index) {
     std::string dir = base;
-    appendDecimal(dir, index);
+    tov::text::appendDecimal(dir, index);
     const std::size_t dirLength = dir.size();
     const auto read = [&dir, dirLength](const char* name) {
       dir.resize(dirLength);
@@ -128,15 +129,15 @@ CacheInfo detectDataCache(int level) {
 
 std::string toString(const CacheInfo& info) {
   std::string text = "{";
-  detail::appendDecimal(text, info.size);
+  tov::text::appendDecimal(text, info.size);
   text += " KiB, ";
-  detail::appendDecimal(text, info.sharedCpus);
+  tov::text::appendDecimal(text, info.sharedCpus);
   text += ", ";
-  detail::appendDecimal(text, info.lineSize);
+  tov::text::appendDecimal(text, info.lineSize);
   text += " B, ";
-  detail::appendDecimal(text, info.sets);
+  tov::text::appendDecimal(text, info.sets);
   text += ", ";
-  detail::appendDecimal(text, info.ways);
+  tov::text::appendDecimal(text, info.ways);
   text += '}';
   return text;
 }

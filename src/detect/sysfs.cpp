@@ -1,8 +1,9 @@
 #include "detect/sysfs.hpp"
 
-#include <charconv>
 #include <fstream>
 #include <sstream>
+
+#include "text/decimal.hpp"
 
 namespace tov::detail {
 
@@ -16,16 +17,10 @@ std::string readFile(const char* path) {
   return std::move(content).str();
 }
 
-void appendDecimal(std::string& text, long long value) {
-  char digits[24];  // 19 digits and a sign for any 64-bit value
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, result.ptr);
-}
-
 std::string cpuDirectory(std::string_view root, int cpu) {
   std::string path(root);
   path += "/cpu";
-  appendDecimal(path, cpu);
+  tov::text::appendDecimal(path, cpu);
   return path;
 }
 

@@ -17,7 +17,4 @@ std::string readFile(const char* path);
 // root + "/cpu" + cpu in decimal, e.g. "/sys/devices/system/cpu/cpu12".
 std::string cpuDirectory(std::string_view root, int cpu);
 
-// Appends `value` in plain decimal (leading '-' when negative).
-void appendDecimal(std::string& text, long long value);
-
 }  // namespace tov::detail

@@ -106,7 +106,9 @@ TEST(CpuidCache, RecordedAndMadeUpProcessorsDecodeToTheirCaches) {
         EXPECT_EQ(fields(info), expected)
             << entry.path().filename() << " pu " << pu.pu << " L" << level;
         // Sets follow from the other fields (rounded down: a 48-way 5 MiB L3 has 1706.7).
-        if (info.ways != 0) EXPECT_EQ(info.sets, info.size * 1024ull / (info.ways * info.lineSize));
+        if (info.ways != 0) {
+          EXPECT_EQ(info.sets, info.size * 1024ull / (info.ways * info.lineSize));
+        }
       }
     }
   }

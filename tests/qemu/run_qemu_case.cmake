@@ -30,8 +30,9 @@ elseif(CASE STREQUAL "refuse")
   endforeach()
 elseif(CASE STREQUAL "writers")
   # The exported writers resolve to the 256-bit path at load time here; the 512-bit one would
-  # die with an illegal instruction (qemu has no AVX-512).
-  execute_process(COMMAND ${qemu} ${TWIDDLE_TESTS} --gtest_filter=All/TwiddleWriter.*/*_exported:-*Float16*
+  # die with an illegal instruction (qemu has no AVX-512). Column writers have no row block to
+  # check against its formulas; any other skip means a writer did not run.
+  execute_process(COMMAND ${qemu} ${TWIDDLE_TESTS} --gtest_filter=All/TwiddleWriter.*/*_exported:-*Float16*:*DocumentedFormulas/Col*
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_QUIET)
   string(REGEX MATCH "([0-9]+) tests? from [0-9]+ test suites? ran" ran "${out}")
   set(ran ${CMAKE_MATCH_1})
