@@ -11,23 +11,24 @@ namespace tov::detail {
 
 namespace {
 
-constexpr std::uint32_t kLeafVendor = 0;
-constexpr std::uint32_t kLeafSignature = 1;
-constexpr std::uint32_t kLeafCacheParameters = 4;
-constexpr std::uint32_t kLeafMaxExtended = 0x80000000;
-constexpr std::uint32_t kLeafLegacyL1 = 0x80000005;
-constexpr std::uint32_t kLeafLegacyL2L3 = 0x80000006;
-constexpr std::uint32_t kLeafAddressSizes = 0x80000008;
-constexpr std::uint32_t kLeafCacheTopology = 0x8000001D;
+// The CPUID leaves the decoder reads.
+enum Leaf : std::uint32_t {
+  kLeafVendor = 0,
+  kLeafSignature = 1,
+  kLeafCacheParameters = 4,
+  kLeafMaxExtended = 0x80000000,
+  kLeafLegacyL1 = 0x80000005,
+  kLeafLegacyL2L3 = 0x80000006,
+  kLeafAddressSizes = 0x80000008,
+  kLeafCacheTopology = 0x8000001D,
+};
 
 // Hypervisors have answered the same subleaf for every index; real processors list 4 to 6
 // caches. The bound ends a scan that neither a type 0 nor a repeated cache ends.
 constexpr std::uint32_t kMaxSubleaves = 16;
 
 // Cache types of leaf 4 and 0x8000001D (EAX[4:0]).
-constexpr std::uint32_t kTypeNone = 0;
-constexpr std::uint32_t kTypeData = 1;
-constexpr std::uint32_t kTypeUnified = 3;
+enum CacheType : std::uint32_t { kTypeNone = 0, kTypeData = 1, kTypeUnified = 3 };
 
 // From family 0x17 (Zen) on, 0x80000006 EDX gives the L3 of the whole package with code 9
 // ("see 0x8000001D"): it describes no cache of this CPU.
