@@ -13,6 +13,9 @@ struct Vec512 {
   using Reg = __m512d;
   using Mask = __mmask8;  // bit i for lane i
   static constexpr int kLanes = 8;
+  // Batches in flight per loop step (vec_multi.hpp), the fastest measured: README, Performance.
+  static constexpr int kCompensatedInFlight = 2;
+  static constexpr int kPlainInFlight = 1;
 
   static Reg all(double x) { return _mm512_set1_pd(x); }
   static Reg load(const double* p) { return _mm512_loadu_pd(p); }
