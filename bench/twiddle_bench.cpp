@@ -210,6 +210,10 @@ std::string pathPart(const TwiddlePath* path, const char* name) {
 
 const Plan kSmallest = {"radix2_2", {2, 2, 2}};
 
+// Tables far beyond the last-level cache (2^24 points: 256 MiB of double values, 2^26: 1 GiB),
+// for the exported writers and the copy only: whether the stores to memory keep pace.
+const Plan kLarge[] = {{"radix4_2^24", radix4(11)}, {"radix4_2^26", radix4(12)}};
+
 void registerAll() {
   std::vector<const TwiddlePath*> paths = {nullptr};
   for (const TwiddlePath& path : kTwiddlePaths) paths.push_back(&path);
@@ -245,6 +249,15 @@ void registerAll() {
     benchmark::RegisterBenchmark(("sincos/double" + p).c_str(), sincosBaseline<double>, plan);
     benchmark::RegisterBenchmark(("copy/float" + p).c_str(), copyBaseline<float>, plan);
     benchmark::RegisterBenchmark(("copy/double" + p).c_str(), copyBaseline<double>, plan);
+  }
+  for (const Plan& plan : kLarge) {
+    const std::string p = pathPart(nullptr, plan.name);
+    benchmark::RegisterBenchmark(("col/float" + p).c_str(), colWriter<float>, &plan, nullptr);
+    benchmark::RegisterBenchmark(("col/double" + p).c_str(), colWriter<double>, &plan, nullptr);
+    benchmark::RegisterBenchmark(("copy/float/" + std::string(plan.name)).c_str(),
+                                 copyBaseline<float>, &plan);
+    benchmark::RegisterBenchmark(("copy/double/" + std::string(plan.name)).c_str(),
+                                 copyBaseline<double>, &plan);
   }
 }
 
