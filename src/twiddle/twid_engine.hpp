@@ -41,29 +41,6 @@ inline void putValues(T* out, Batch<V> b, std::int64_t count) {
   __builtin_memcpy(out, buffer, static_cast<unsigned long>(count) * 2 * sizeof(T));
 }
 
-// Runs of values from this many bytes on are written with non-temporal stores. Twice the 32 MiB
-// level-3 cache that a core of a Zen 4 or Zen 5 server shares: a run this long has left the cache
-// before it ends, and ordinary stores then read every line from memory before writing it. Measured
-// on Zen 5 (README, Performance), the 2^26-point tables (a last stage of 384 and 768 MiB) ran at
-// 70 % (float) and 76 % (double) of the 2^20-point rate with ordinary stores.
-inline constexpr std::int64_t kStreamingBytes = std::int64_t{64} << 20;
-
-// Copies `bytes` from src to dst (any alignment) with non-temporal stores of whole 64-byte lines
-// and ordinary stores for the partial lines at either end.
-inline void streamCopy(void* dst, const void* src, std::int64_t bytes) {
-  auto* to = static_cast<char*>(dst);
-  const auto* from = static_cast<const char*>(src);
-  const std::int64_t head = (-reinterpret_cast<std::intptr_t>(to)) & 63;
-  if (bytes <= head) {
-    __builtin_memcpy(to, from, static_cast<unsigned long>(bytes));
-    return;
-  }
-  __builtin_memcpy(to, from, static_cast<unsigned long>(head));
-  std::int64_t at = head;
-  for (; at + 64 <= bytes; at += 64) streamLine(to + at, from + at);
-  __builtin_memcpy(to + at, from + at, static_cast<unsigned long>(bytes - at));
-}
-
 // double tables take the compensated polynomial, float and _Float16 tables the plain one.
 template <typename T>
 inline constexpr bool kCompensatedFor = false;
@@ -88,11 +65,7 @@ class ValueWriter {
 
   template <class Gen>
   T* write(T* out, std::int64_t count, Gen&& gen) const {
-    if (vector_) {
-      return static_cast<std::uint64_t>(count) * 2 * sizeof(T) >= kStreamingBytes
-                 ? writeVector<true>(out, count, gen)
-                 : writeVector<false>(out, count, gen);
-    }
+    if (vector_) return writeVector(out, count, gen);
     constexpr bool kCompensated = kCompensatedFor<T>;
     alignas(64) std::int64_t ns[V::kLanes], ks[V::kLanes];
     for (std::int64_t& n : ns) n = n_;
@@ -109,43 +82,24 @@ class ValueWriter {
   // per batch would pass every register through memory. The generator and the modulus are
   // copied to locals: as members reached through pointers, the compiler would have to assume
   // that the table stores change them, and reload and store them every step.
-  //
-  // With kStream, the values go to a block in the first-level cache with ordinary stores, and
-  // each full block to the table with non-temporal ones (streamCopy).
-  template <bool kStream, class Gen>
+  template <class Gen>
   [[gnu::flatten]] T* writeVector(T* out, std::int64_t count, const Gen& from) const {
     constexpr bool kCompensated = kCompensatedFor<T>;
-    constexpr std::int64_t kStep = 2 * V::kLanes;                     // elements per step
-    constexpr std::int64_t kBlockSteps = 4096 / (kStep * sizeof(T));  // 4 KiB blocks
     if (count <= 0) return out;
-    [[maybe_unused]] alignas(64) T block[kStream ? kBlockSteps * kStep : 1];
-    std::int64_t filled = 0;  // steps in the block
     Gen gen = from;
     const Modulus<V> m = modulus_;
-    // Software-pipelined: each step forms the indices and the angle of the next batch before it
-    // finishes the values of this one, so the two halves of the chain of dependent operations
-    // overlap instead of filling the processor's scheduler one after the other.
+    // Software-pipelined: each step forms the indices of the batch after next and the angle of
+    // the next batch before it finishes the values of this one, so the parts of the chain of
+    // dependent operations overlap instead of filling the processor's scheduler one after the
+    // other. The generator is asked for up to two batches past the end.
     Angle<V> angle = reducedAngle<V, kReciprocal>(gen.vector(), m);
     typename V::Reg u = gen.vector();
     for (; count > V::kLanes; count -= V::kLanes, out += 2 * V::kLanes) {
       const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
       u = gen.vector();
       const Batch<V> b = angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m);
-      if constexpr (kStream) {
-        storeComplex(V{}, block + filled * kStep, b.re, b.im);
-        if (++filled == kBlockSteps) {
-          streamCopy(out - (kBlockSteps - 1) * kStep, block, sizeof block);
-          filled = 0;
-        }
-      } else {
-        storeComplex(V{}, out, b.re, b.im);
-      }
+      storeComplex(V{}, out, b.re, b.im);
       angle = next;
-    }
-    if constexpr (kStream) {
-      streamCopy(out - filled * kStep, block,
-                 filled * kStep * static_cast<std::int64_t>(sizeof(T)));
-      _mm_sfence();  // the table complete for any thread that synchronizes with the caller
     }
     putValues<V>(out, angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m), count);
     return out + 2 * count;

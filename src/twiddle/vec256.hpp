@@ -70,12 +70,4 @@ inline void storeComplex(Vec256, float* out, __m256d re, __m256d im) {
   _mm_storeu_ps(out + 4, _mm_unpackhi_ps(r, i));
 }
 
-// One 64-byte line to a 64-byte aligned destination, with non-temporal stores.
-inline void streamLine(char* to, const char* from) {
-  _mm256_stream_si256(reinterpret_cast<__m256i*>(to),
-                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)));
-  _mm256_stream_si256(reinterpret_cast<__m256i*>(to + 32),
-                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 32)));
-}
-
 }  // namespace tov::fft::detail::TOV_TWIDDLE_ISA

@@ -63,10 +63,4 @@ inline void storeComplex(Vec512, float* out, __m512d re, __m512d im) {
   _mm512_storeu_ps(out, _mm512_permutex2var_ps(r, order, i));
 }
 
-// One 64-byte line to a 64-byte aligned destination, with a non-temporal store.
-inline void streamLine(char* to, const char* from) {
-  _mm512_stream_si512(reinterpret_cast<__m512i*>(to),
-                      _mm512_loadu_si512(reinterpret_cast<const void*>(from)));
-}
-
 }  // namespace tov::fft::detail::TOV_TWIDDLE_ISA

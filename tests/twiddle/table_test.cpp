@@ -107,17 +107,6 @@ TEST_P(TwiddleWriter, PinnedValues) {
   EXPECT_EQ(std::pair(chirp.at(filter), chirp.at(filter + 1)), std::pair(bits(0.0625), bits(0.0)));
 }
 
-// A stage of 68 MB (2047 * 4149 float values, 2047 * 2099 double ones), starting 1023 values into
-// the table, is long enough for the writers to write it with non-temporal stores: the same bits
-// through the other stores, the partial lines at either end included. Once per vector width (the
-// exported writers take the widest here), as the stores are the same for every table kind.
-TEST_P(TwiddleWriter, StagesBeyondTheCachesKeepTheirBits) {
-  const std::string path = GetParam().path->name;
-  if (vl() != 0 || elem() == Elem::f16 || (path != "exported" && path != "256-bit"))
-    GTEST_SKIP() << "streaming is checked on the float and double column tables of each width";
-  expectTable(false, 0, {3, 2, 1024, elem() == Elem::f32 ? 4150 : 2100});
-}
-
 // Whatever plan or length is passed, nothing is written past the reported size: every factor
 // count with every kind of chirp bits, packed, zero, negative and huge words as the row radix
 // with extreme first factors, and extreme lengths.
