@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "twiddle/twid_value.hpp"
+#include "twiddle/vec_multi.hpp"
 
 namespace tov::fft::detail::TOV_TWIDDLE_ISA {
 
@@ -46,6 +47,11 @@ inline constexpr bool kCompensatedFor = false;
 template <>
 inline constexpr bool kCompensatedFor<double> = true;
 
+// The writers evaluate several batches per loop step (vec_multi.hpp): the width's count for the
+// compensated polynomial (double tables) or for the plain one (float and _Float16 tables).
+template <class V, typename T>
+using InFlight = Multi<V, kCompensatedFor<T> ? V::kCompensatedInFlight : V::kPlainInFlight>;
+
 // Writes values w(k, N) for one N in plain or conjugate form, in T, with the indices that a
 // generator of twid_indices.hpp gives. Positions past `count` are evaluated and dropped, so a
 // generator may give any index there.
@@ -59,28 +65,8 @@ class ValueWriter {
 
   template <class Gen>
   T* write(T* out, std::int64_t count, Gen&& gen) const {
+    if (vector_) return writeVector(out, count, gen);
     constexpr bool kCompensated = kCompensatedFor<T>;
-    if (vector_) {
-      // The plain polynomial takes two batches per step, which gives the scheduler independent
-      // work across the division's latency; the compensated one needs every register for one.
-      if constexpr (!kCompensated) {
-        for (; count >= 2 * V::kLanes; count -= 2 * V::kLanes, out += 4 * V::kLanes) {
-          const typename V::Reg u0 = gen.vector();
-          const typename V::Reg u1 = gen.vector();
-          const Batch<V> b0 = twidValue<V, false, kConjugate, kReciprocal>(u0, modulus_);
-          const Batch<V> b1 = twidValue<V, false, kConjugate, kReciprocal>(u1, modulus_);
-          storeComplex(V{}, out, b0.re, b0.im);
-          storeComplex(V{}, out + 2 * V::kLanes, b1.re, b1.im);
-        }
-      }
-      for (; count > 0; count -= V::kLanes, out += 2 * V::kLanes) {
-        putValues<V>(out,
-                     twidValue<V, kCompensated, kConjugate, kReciprocal>(gen.vector(), modulus_),
-                     count);
-        if (count < V::kLanes) return out + 2 * count;
-      }
-      return out;
-    }
     alignas(64) std::int64_t ns[V::kLanes], ks[V::kLanes];
     for (std::int64_t& n : ns) n = n_;
     for (; count > 0; count -= V::kLanes, out += 2 * V::kLanes) {
@@ -92,6 +78,33 @@ class ValueWriter {
   }
 
  private:
+  // Flattened: the evaluation of a wide batch is too large for the inliner's limits, and a call
+  // per batch would pass every register through memory. The generator and the modulus are
+  // copied to locals: as members reached through pointers, the compiler would have to assume
+  // that the table stores change them, and reload and store them every step.
+  template <class Gen>
+  [[gnu::flatten]] T* writeVector(T* out, std::int64_t count, const Gen& from) const {
+    constexpr bool kCompensated = kCompensatedFor<T>;
+    if (count <= 0) return out;
+    Gen gen = from;
+    const Modulus<V> m = modulus_;
+    // Software-pipelined: each step forms the indices of the batch after next and the angle of
+    // the next batch before it finishes the values of this one, so the parts of the chain of
+    // dependent operations overlap instead of filling the processor's scheduler one after the
+    // other. The generator is asked for up to two batches past the end.
+    Angle<V> angle = reducedAngle<V, kReciprocal>(gen.vector(), m);
+    typename V::Reg u = gen.vector();
+    for (; count > V::kLanes; count -= V::kLanes, out += 2 * V::kLanes) {
+      const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
+      u = gen.vector();
+      const Batch<V> b = angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m);
+      storeComplex(V{}, out, b.re, b.im);
+      angle = next;
+    }
+    putValues<V>(out, angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m), count);
+    return out + 2 * count;
+  }
+
   std::int64_t n_;
   bool vector_;
   Modulus<V> modulus_;
@@ -121,7 +134,7 @@ template <class V, bool kReciprocal, typename T>
   if (count < 1) return;
   int const* cursor = plan + 2;
   long length = plan[1];
-  writeTwidStages<V, kReciprocal>(count, &cursor, &length, table);
+  writeTwidStages<InFlight<V, T>, kReciprocal>(count, &cursor, &length, table);
 }
 
 }  // namespace tov::fft::detail::TOV_TWIDDLE_ISA

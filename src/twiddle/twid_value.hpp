@@ -43,11 +43,10 @@ struct Modulus {
       : n(nd),
         twice(V::mul(nd, V::all(2.0))),
         thrice(V::mul(nd, V::all(3.0))),
-        fourfold(V::mul(nd, V::all(4.0))),
+        fivefold(V::mul(nd, V::all(5.0))),
         sevenfold(V::mul(nd, V::all(7.0))),
-        eightfold(V::mul(nd, V::all(8.0))),
         reciprocal(withReciprocal ? V::div(V::all(1.0), nd) : nd) {}
-  Reg n, twice, thrice, fourfold, sevenfold, eightfold, reciprocal;
+  Reg n, twice, thrice, fivefold, sevenfold, reciprocal;
 };
 
 // a / N rounded to nearest, for a = u (an integer, |u| <= N) and for a = u - t*N (the remainder of
@@ -142,38 +141,72 @@ inline Batch<V> compensatedPolynomial(typename V::Reg u, const Modulus<V>& m, ty
   return out;
 }
 
+// The angle of a batch after the reduction: u with -N < u <= N, the half-turn and quarter-turn
+// flags h and q, t = u/N, z = t*t and z2 = z*z. Forming it is the first half of a value's chain of
+// dependent operations (the reduction and the division), and angleValue the second, so a loop can
+// form the angle of the next batch while it finishes this one.
+template <class V>
+struct Angle {
+  typename V::Reg u, t, z, z2;
+  typename V::Mask h, q;
+};
+
+template <class V, bool kReciprocal>
+inline Angle<V> scaledAngle(typename V::Reg u, const Modulus<V>& m, typename V::Mask h,
+                            typename V::Mask q) {
+  const typename V::Reg t = divideByN<V, kReciprocal>(u, m);
+  const typename V::Reg z = V::mul(t, t);
+  return {u, t, z, V::mul(z, z), h, q};
+}
+
 // The value of the reduced angle (u/N)*(pi/4) + h*pi + q*pi/2. The octant fix-up XORs a sign pair
 // from the table {0, 0, S, S, 0, 0} (S the sign bit) at word 2h + q (plain form) or 2h + q + 1
 // (conjugate form) into (cos, sin) and exchanges the two when q is set. Read off the windows: the
 // cosine sign is h (plain) or h ^ q (conjugate), the sine sign h ^ q (plain) or !h (conjugate).
 template <class V, bool kCompensated, bool kConjugate, bool kReciprocal>
-inline Batch<V> octantValue(typename V::Reg u, const Modulus<V>& m, typename V::Mask h,
-                            typename V::Mask q) {
-  const typename V::Reg t = divideByN<V, kReciprocal>(u, m);
-  const typename V::Reg z = V::mul(t, t);
-  const typename V::Reg z2 = V::mul(z, z);
+inline Batch<V> angleValue(const Angle<V>& a, const Modulus<V>& m) {
   Batch<V> b;
   if constexpr (kCompensated) {
-    b = compensatedPolynomial<V, kReciprocal>(u, m, t, z, z2);
+    b = compensatedPolynomial<V, kReciprocal>(a.u, m, a.t, a.z, a.z2);
   } else {
-    b = plainPolynomial<V>(t, z, z2);
+    b = plainPolynomial<V>(a.t, a.z, a.z2);
   }
-  const typename V::Mask hq = V::maskXor(h, q);
-  b.re = V::negateWhere(kConjugate ? hq : h, b.re);
-  b.im = kConjugate ? V::negateUnless(h, b.im) : V::negateWhere(hq, b.im);
-  return {V::select(q, b.re, b.im), V::select(q, b.im, b.re)};
+  const typename V::Mask hq = V::maskXor(a.h, a.q);
+  b.re = V::negateWhere(kConjugate ? hq : a.h, b.re);
+  b.im = kConjugate ? V::negateUnless(a.h, b.im) : V::negateWhere(hq, b.im);
+  return {V::select(a.q, b.re, b.im), V::select(a.q, b.im, b.re)};
 }
 
-// Values for u = 8k with 0 <= k < N < kVectorLimit in every lane, reduced on exact doubles:
+template <class V, bool kCompensated, bool kConjugate, bool kReciprocal>
+inline Batch<V> octantValue(typename V::Reg u, const Modulus<V>& m, typename V::Mask h,
+                            typename V::Mask q) {
+  return angleValue<V, kCompensated, kConjugate, kReciprocal>(
+      scaledAngle<V, kReciprocal>(u, m, h, q), m);
+}
+
+// The angle of u = 8k with 0 <= k < N < kVectorLimit in every lane, reduced on exact doubles:
 // u > 7N: u -= 8N; u > 3N: u -= 4N, h = 1; u > N: u -= 2N, q = 1. Leaves -N < u <= N.
+// The three steps subtract 2N once for each of u > N, u > 3N, u > 5N, u > 7N that holds (u > 5N
+// is the quarter-turn test after subtracting 4N), so the four comparisons run side by side on the
+// original u: h is (u > 3N) and not (u > 7N), q an odd count. Every difference is an integer
+// below 2^53, exact in any order.
+template <class V, bool kReciprocal>
+inline Angle<V> reducedAngle(typename V::Reg u, const Modulus<V>& m) {
+  const typename V::Mask c1 = V::greater(u, m.n);
+  const typename V::Mask c3 = V::greater(u, m.thrice);
+  const typename V::Mask c5 = V::greater(u, m.fivefold);
+  const typename V::Mask c7 = V::greater(u, m.sevenfold);
+  const typename V::Mask h = V::maskXor(c3, c7);
+  const typename V::Mask q = V::maskXor(V::maskXor(c1, c3), V::maskXor(c5, c7));
+  const typename V::Reg low = V::subWhere(c1, V::subWhere(c3, u, m.twice), m.twice);
+  const typename V::Reg high = V::addWhere(c7, V::addWhere(c5, V::all(0.0), m.twice), m.twice);
+  return scaledAngle<V, kReciprocal>(V::sub(low, high), m, h, q);
+}
+
 template <class V, bool kCompensated, bool kConjugate, bool kReciprocal>
 inline Batch<V> twidValue(typename V::Reg u, const Modulus<V>& m) {
-  u = V::subWhere(V::greater(u, m.sevenfold), u, m.eightfold);
-  const typename V::Mask h = V::greater(u, m.thrice);
-  u = V::subWhere(h, u, m.fourfold);
-  const typename V::Mask q = V::greater(u, m.n);
-  u = V::subWhere(q, u, m.twice);
-  return octantValue<V, kCompensated, kConjugate, kReciprocal>(u, m, h, q);
+  return angleValue<V, kCompensated, kConjugate, kReciprocal>(reducedAngle<V, kReciprocal>(u, m),
+                                                              m);
 }
 
 // The same reduction in 64-bit integers, lane by lane, for any (k, N): the path for N from
