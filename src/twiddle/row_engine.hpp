@@ -92,7 +92,7 @@ void writeChirpBlocks(const RowLayout& lay, T* table) {
 
 template <class V, bool kReciprocal, long VL, typename T>
 [[gnu::noinline]] void writeRowTable(bool rc, long length, int const* plan, T* table) {
-  using W = InFlight<V, T>;
+  using W = V;
   if (rc) {
     writeSplitTable<W, kReciprocal, VL>(length, table);
     return;

@@ -16,7 +16,6 @@
 #include <cstdint>
 
 #include "twiddle/twid_value.hpp"
-#include "twiddle/vec_multi.hpp"
 
 namespace tov::fft::detail::TOV_TWIDDLE_ISA {
 
@@ -46,11 +45,6 @@ template <typename T>
 inline constexpr bool kCompensatedFor = false;
 template <>
 inline constexpr bool kCompensatedFor<double> = true;
-
-// The writers evaluate several batches per loop step (vec_multi.hpp): the width's count for the
-// compensated polynomial (double tables) or for the plain one (float and _Float16 tables).
-template <class V, typename T>
-using InFlight = Multi<V, kCompensatedFor<T> ? V::kCompensatedInFlight : V::kPlainInFlight>;
 
 // Writes values w(k, N) for one N in plain or conjugate form, in T, with the indices that a
 // generator of twid_indices.hpp gives. Positions past `count` are evaluated and dropped, so a
@@ -134,7 +128,7 @@ template <class V, bool kReciprocal, typename T>
   if (count < 1) return;
   int const* cursor = plan + 2;
   long length = plan[1];
-  writeTwidStages<InFlight<V, T>, kReciprocal>(count, &cursor, &length, table);
+  writeTwidStages<V, kReciprocal>(count, &cursor, &length, table);
 }
 
 }  // namespace tov::fft::detail::TOV_TWIDDLE_ISA

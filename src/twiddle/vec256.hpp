@@ -13,12 +13,6 @@ struct Vec256 {
   using Reg = __m256d;
   using Mask = __m256d;  // each lane all ones (set) or all zeros
   static constexpr int kLanes = 4;
-  // Batches evaluated side by side per loop step (vec_multi.hpp). One measured fastest on Zen 5
-  // for both polynomials (README, Performance): the pipelined loop already has two batches in
-  // flight, and two or three side by side run out of registers and spill.
-  static constexpr int kCompensatedInFlight = 1;
-  static constexpr int kPlainInFlight = 1;
-
   static Reg all(double x) { return _mm256_set1_pd(x); }
   static Reg load(const double* p) { return _mm256_loadu_pd(p); }
   static void store(double* p, Reg x) { _mm256_storeu_pd(p, x); }

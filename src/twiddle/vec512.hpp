@@ -13,12 +13,6 @@ struct Vec512 {
   using Reg = __m512d;
   using Mask = __mmask8;  // bit i for lane i
   static constexpr int kLanes = 8;
-  // Batches evaluated side by side per loop step (vec_multi.hpp). One measured fastest on Zen 5
-  // for both polynomials (README, Performance): the pipelined loop already has two batches in
-  // flight, and two or three side by side run out of registers and spill.
-  static constexpr int kCompensatedInFlight = 1;
-  static constexpr int kPlainInFlight = 1;
-
   static Reg all(double x) { return _mm512_set1_pd(x); }
   static Reg load(const double* p) { return _mm512_loadu_pd(p); }
   static void store(double* p, Reg x) { _mm512_storeu_pd(p, x); }
