@@ -65,15 +65,10 @@ double measureClock() {
   return 16.0 * kSteps / seconds;
 }
 
-bool runs(tov::Architecture level) {
-  const int bits = static_cast<int>(level);
-  return (static_cast<int>(tov::detectArchitecture()) & bits) == bits;
-}
-
 // Times write(table) on a table of `size` elements of T.
 template <typename T, class Write>
 void timeTable(benchmark::State& state, tov::Architecture needs, long size, Write write) {
-  if (!runs(needs)) {
+  if (!tov::supports(tov::detectArchitecture(), needs)) {
     state.SkipWithError("processor lacks the writer's instruction set");
     return;
   }
@@ -101,14 +96,14 @@ void colWriter(benchmark::State& state, const Plan* plan, const TwiddlePath* pat
                                   : sizeof(T) == 2 ? tov::Architecture::avx512fp16
                                                    : tov::Architecture::avx2;
   timeTable<T>(state, needs, size, [&](T* table) {
-    if constexpr (sizeof(T) == 4) {
-      path ? path->colFloat(words, table) : tov::fft::writeColTwidTable<float>(words, table);
-    } else if constexpr (sizeof(T) == 8) {
-      path ? path->colDouble(words, table) : tov::fft::writeColTwidTable<double>(words, table);
-    } else {
+    if constexpr (sizeof(T) == 2) {
 #if defined(__FLT16_MAX__)
       tov::fft::writeColTwidTable<_Float16>(words, table);
 #endif
+    } else if (path != nullptr) {
+      tov::fft::detail::writerOf<0, T> (*path)(words, table);
+    } else {
+      tov::fft::writeColTwidTable<T>(words, table);
     }
   });
 }
@@ -172,14 +167,8 @@ void rowWriter(benchmark::State& state, const RowCase* c, const TwiddlePath* pat
   timeTable<T>(state, needs, size, [&](T* table) {
     if (path == nullptr) {
       tov::fft::writeRowTwidTable<VL, T>(c->rc, c->length, plan, table);
-    } else if constexpr (VL == 2) {
-      path->row2Double(c->rc, c->length, plan, table);
-    } else if constexpr (VL == 4 && sizeof(T) == 4) {
-      path->row4Float(c->rc, c->length, plan, table);
-    } else if constexpr (VL == 4) {
-      path->row4Double(c->rc, c->length, plan, table);
-    } else if constexpr (VL == 8) {
-      path->row8Float(c->rc, c->length, plan, table);
+    } else if constexpr (sizeof(T) != 2) {  // the paths hold float and double writers only
+      tov::fft::detail::writerOf<VL, T> (*path)(c->rc, c->length, plan, table);
     }
   });
 }

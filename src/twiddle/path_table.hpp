@@ -70,7 +70,7 @@ constexpr auto writerOf(const TwiddlePath& path) {
   else if constexpr (VL == 8 && kFloat)
     return path.row8Float;
   else
-    static_assert(VL < 0, "no writer of this kind on a path");
+    static_assert(VL != VL, "no writer of this kind on a path");
 }
 
 }  // namespace tov::fft::detail
