@@ -79,21 +79,31 @@ class ValueWriter {
   template <class Gen>
   [[gnu::flatten]] T* writeVector(T* out, std::int64_t count, const Gen& from) const {
     constexpr bool kCompensated = kCompensatedFor<T>;
+    // Angles formed ahead: two for the plain polynomial in 512-bit vectors, where the chain of a
+    // batch is long against its operations; one elsewhere, where a second set of angle registers
+    // measured slower (the compensated polynomial and the 256-bit path run out of registers).
+    constexpr int kDepth = (V::kLanes == 8 && !kCompensated) ? 2 : 1;
     if (count <= 0) return out;
     Gen gen = from;
     const Modulus<V> m = modulus_;
-    // Software-pipelined: each step forms the indices of the batch after next and the angle of
-    // the next batch before it finishes the values of this one, so the parts of the chain of
-    // dependent operations overlap instead of filling the processor's scheduler one after the
-    // other. The generator is asked for up to two batches past the end.
+    // Software-pipelined: each step forms the indices of the batch kDepth + 1 ahead and the angle
+    // of the batch kDepth ahead before it finishes the values of this one, so the parts of the
+    // chain of dependent operations overlap instead of filling the processor's scheduler one after
+    // the other. The generator is asked for up to kDepth + 1 batches past the end.
     Angle<V> angle = reducedAngle<V, kReciprocal>(gen.vector(), m);
+    Angle<V> second = kDepth == 2 ? reducedAngle<V, kReciprocal>(gen.vector(), m) : angle;
     typename V::Reg u = gen.vector();
     for (; count > V::kLanes; count -= V::kLanes, out += 2 * V::kLanes) {
       const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
       u = gen.vector();
       const Batch<V> b = angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m);
       storeComplex(V{}, out, b.re, b.im);
-      angle = next;
+      if constexpr (kDepth == 2) {
+        angle = second;
+        second = next;
+      } else {
+        angle = next;
+      }
     }
     putValues<V>(out, angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m), count);
     return out + 2 * count;
