@@ -59,7 +59,10 @@ class ValueWriter {
 
   template <class Gen>
   T* write(T* out, std::int64_t count, Gen&& gen) const {
-    if (vector_) return writeVector(out, count, gen);
+    if (vector_) {
+      if (count > 4 * V::kLanes) return writeLongRun(out, count, gen);
+      return writeVector(out, count, gen);
+    }
     constexpr bool kCompensated = kCompensatedFor<T>;
     alignas(64) std::int64_t ns[V::kLanes], ks[V::kLanes];
     for (std::int64_t& n : ns) n = n_;
@@ -72,6 +75,16 @@ class ValueWriter {
   }
 
  private:
+  // A long run in a function of its own: there the loop gets every vector register, where inlined
+  // into a row block beside other loops it kept the index state and the angles in memory (row
+  // tables 35 % slower). Short runs, such as the 256-bit row blocks written block by block, stay
+  // inline: a call each cost them 13 %.
+  template <class Gen>
+  [[gnu::flatten, gnu::noinline]] T* writeLongRun(T* out, std::int64_t count,
+                                                  const Gen& from) const {
+    return writeVector(out, count, from);
+  }
+
   // Flattened: the evaluation of a wide batch is too large for the inliner's limits, and a call
   // per batch would pass every register through memory. The generator and the modulus are
   // copied to locals: as members reached through pointers, the compiler would have to assume
@@ -79,21 +92,31 @@ class ValueWriter {
   template <class Gen>
   [[gnu::flatten]] T* writeVector(T* out, std::int64_t count, const Gen& from) const {
     constexpr bool kCompensated = kCompensatedFor<T>;
+    // Angles formed ahead: two for the plain polynomial in 512-bit vectors, where the chain of a
+    // batch is long against its operations; one elsewhere, where a second set of angle registers
+    // measured slower (the compensated polynomial and the 256-bit path run out of registers).
+    constexpr int kDepth = (V::kLanes == 8 && !kCompensated) ? 2 : 1;
     if (count <= 0) return out;
     Gen gen = from;
     const Modulus<V> m = modulus_;
-    // Software-pipelined: each step forms the indices of the batch after next and the angle of
-    // the next batch before it finishes the values of this one, so the parts of the chain of
-    // dependent operations overlap instead of filling the processor's scheduler one after the
-    // other. The generator is asked for up to two batches past the end.
+    // Software-pipelined: each step forms the indices of the batch kDepth + 1 ahead and the angle
+    // of the batch kDepth ahead before it finishes the values of this one, so the parts of the
+    // chain of dependent operations overlap instead of filling the processor's scheduler one after
+    // the other. The generator is asked for up to kDepth + 1 batches past the end.
     Angle<V> angle = reducedAngle<V, kReciprocal>(gen.vector(), m);
+    Angle<V> second = kDepth == 2 ? reducedAngle<V, kReciprocal>(gen.vector(), m) : angle;
     typename V::Reg u = gen.vector();
     for (; count > V::kLanes; count -= V::kLanes, out += 2 * V::kLanes) {
       const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
       u = gen.vector();
       const Batch<V> b = angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m);
       storeComplex(V{}, out, b.re, b.im);
-      angle = next;
+      if constexpr (kDepth == 2) {
+        angle = second;
+        second = next;
+      } else {
+        angle = next;
+      }
     }
     putValues<V>(out, angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m), count);
     return out + 2 * count;
