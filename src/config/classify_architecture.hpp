@@ -57,8 +57,7 @@ Architecture classifyArchitecture(const CpuidWords& cpuid, ReadXcr0&& readXcr0) 
               : Architecture::avx512;
 }
 
-// The words above from `cpuid` (leaf, subleaf -> CpuidRegs); leaf 7 only when it exists. Each
-// caller passes a lambda of its own, so the uninstrumented resolvers get an instance of their own.
+// The words above from `cpuid` (leaf, subleaf -> CpuidRegs); leaf 7 only when it exists.
 template <class ReadCpuid>
 CpuidWords gatherCpuidWords(ReadCpuid&& cpuid) {
   CpuidWords words{};
@@ -70,6 +69,15 @@ CpuidWords gatherCpuidWords(ReadCpuid&& cpuid) {
     words.leaf7Edx = leaf7.edx;
   }
   return words;
+}
+
+// The running processor's level, read through the one CPUID and XCR0 reader. Internal linkage,
+// like the reader: the uninstrumented load-time resolvers get a copy of their own.
+static inline Architecture classifyRunningProcessor() {
+  return classifyArchitecture(gatherCpuidWords([](std::uint32_t leaf, std::uint32_t subleaf) {
+                                return readCpuid(leaf, subleaf);
+                              }),
+                              [] { return readXcr0(); });
 }
 
 }  // namespace tov::detail

@@ -9,7 +9,6 @@
 // calls nothing outside it but the header-only classification behind detectArchitecture and
 // the header-only CPUID reader.
 #include "config/classify_architecture.hpp"
-#include "cpu/cpuid.hpp"
 #include "tov/fft/twiddle.hpp"
 #include "twiddle/paths.hpp"
 #include "twiddle/shipped_paths.hpp"
@@ -26,14 +25,7 @@ using F256 = Writers<avx2::Vec256, kShipped256.floatReciprocal>;
 using D256 = Writers<avx2::Vec256, kShipped256.doubleReciprocal>;
 
 // detectArchitecture's decision, from this file's own uninstrumented readers.
-bool hasAvx512() {
-  const auto level = tov::detail::classifyArchitecture(
-      tov::detail::gatherCpuidWords([](std::uint32_t leaf, std::uint32_t subleaf) {
-        return tov::detail::readCpuid(leaf, subleaf);
-      }),
-      [] { return tov::detail::readXcr0(); });
-  return supports(level, Architecture::avx512);
-}
+bool hasAvx512() { return supports(tov::detail::classifyRunningProcessor(), Architecture::avx512); }
 
 }  // namespace
 

@@ -36,13 +36,13 @@ void writeRowBlock(const RowLayout& lay, T* out) {
   if (lay.rowEnd == lay.rowStart) return;
   const std::int64_t r = lay.radix;
   const ValueWriter<V, T, false, kReciprocal> writer(wrapMul(lay.length, r));
-  if constexpr (V::kLanes % VL == 0) {
+  if constexpr (VL <= V::kLanes) {
     // A batch spans whole vector blocks: one run over all groups.
     if (lay.groups > 0) {
       out = writer.write(out, wrapMul(lay.groups * VL, r - 1), ProductIndices<V>(r - 1, VL, 0));
     }
   } else {
-    // A vector block is not made of whole batches: the lanes of block (q, j) form the progression
+    // A vector block spans whole batches: the lanes of block (q, j) form the progression
     // q*VL*j, step j.
     for (std::int64_t q = 0; q < lay.groups; ++q) {
       for (std::int64_t j = 1; j < r; ++j) {
@@ -92,9 +92,8 @@ void writeChirpBlocks(const RowLayout& lay, T* table) {
 
 template <class V, bool kReciprocal, long VL, typename T>
 [[gnu::noinline]] void writeRowTable(bool rc, long length, int const* plan, T* table) {
-  using W = V;
   if (rc) {
-    writeSplitTable<W, kReciprocal, VL>(length, table);
+    writeSplitTable<V, kReciprocal, VL>(length, table);
     return;
   }
   const RowLayout lay = planRowLayout(VL, length, plan);
@@ -102,10 +101,10 @@ template <class V, bool kReciprocal, long VL, typename T>
   if (count >= 1) {
     int const* cursor = plan + 2;
     long running = plan[1];
-    writeTwidStages<W, kReciprocal>(count, &cursor, &running, table);
+    writeTwidStages<V, kReciprocal>(count, &cursor, &running, table);
   }
-  writeRowBlock<W, kReciprocal, VL>(lay, table + lay.rowStart);
-  if (lay.chirp) writeChirpBlocks<W, kReciprocal, VL>(lay, table);
+  writeRowBlock<V, kReciprocal, VL>(lay, table + lay.rowStart);
+  if (lay.chirp) writeChirpBlocks<V, kReciprocal, VL>(lay, table);
 }
 
 }  // namespace tov::fft::detail::TOV_TWIDDLE_ISA

@@ -2,7 +2,7 @@
 // writer takes in each vector width. This is the one place that decides it. dispatch.cpp resolves
 // the exported writers to these paths, twiddle_avx2.cpp and twiddle_avx512.cpp build them into
 // the library, and test_paths_avx2.cpp and test_paths_avx512.cpp build the other halves and the
-// test hooks into tov_twiddle_test_paths, which only the tests and benchmarks link.
+// test hooks into tov_test_only_obj, which only the tests and benchmarks link.
 #pragma once
 
 namespace tov::fft::detail {
@@ -13,9 +13,9 @@ struct ShippedDivision {
 };
 
 // Measured on the 2^20-point radix-4 column plan (docs/performance.md), the reciprocal division
-// is within the noise in 512-bit vectors and a few per cent slower in 256-bit ones. The double
-// tables take it in 512-bit vectors, where the compensated polynomial's two divisions per value
-// bound the speed on processors whose divider is slower than this one's.
+// is a few per cent slower on this Zen 5, whose divider takes a 512-bit division every 3.9
+// cycles. The double tables still take it in 512-bit vectors, where the compensated polynomial's
+// two divisions per value bound the speed on processors whose divider is slower than this one's.
 inline constexpr ShippedDivision kShipped256{false, false};
 inline constexpr ShippedDivision kShipped512{false, true};
 

@@ -17,10 +17,10 @@ template <class V>
 class Progression {
  public:
   Progression(std::int64_t start, std::int64_t step) : start_(start), step_(step) {
-    alignas(64) double lane[V::kLanes];
-    for (int i = 0; i < V::kLanes; ++i) lane[i] = i;
+    alignas(64) static constexpr double kLaneIndex[16] = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                          8, 9, 10, 11, 12, 13, 14, 15};
     const double stride = 8.0 * static_cast<double>(step);
-    u_ = V::fma(V::all(stride), V::load(lane), V::all(8.0 * static_cast<double>(start)));
+    u_ = V::fma(V::all(stride), V::load(kLaneIndex), V::all(8.0 * static_cast<double>(start)));
     stride_ = V::all(V::kLanes * stride);
   }
   typename V::Reg vector() {
