@@ -36,11 +36,13 @@ void writeRowBlock(const RowLayout& lay, T* out) {
   if (lay.rowEnd == lay.rowStart) return;
   const std::int64_t r = lay.radix;
   const ValueWriter<V, T, false, kReciprocal> writer(wrapMul(lay.length, r));
-  if constexpr (VL <= V::kLanes) {
-    // A batch spans whole vector blocks: one run over all groups.
-    if (lay.groups > 0) {
-      out = writer.write(out, wrapMul(lay.groups * VL, r - 1), ProductIndices<V>(r - 1, VL, 0));
-    }
+  const std::int64_t blockValues = wrapMul(lay.groups * VL, r - 1);
+  typename PeriodicProducts<V>::Slot slots[PeriodicProducts<V>::kMaxPeriod];
+  // The full lane groups in one run, unless their period is too long for PeriodicProducts.
+  if (lay.groups > 0 && PeriodicProducts<V>::periodOf(r - 1, VL) != 0) {
+    out = writer.write(out, blockValues, PeriodicProducts<V>(r - 1, VL, 0, blockValues, slots));
+  } else if constexpr (VL <= V::kLanes) {
+    if (lay.groups > 0) out = writer.write(out, blockValues, ProductIndices<V>(r - 1, VL, 0));
   } else {
     // A vector block spans whole batches: the lanes of block (q, j) form the progression
     // q*VL*j, step j.

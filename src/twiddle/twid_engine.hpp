@@ -92,33 +92,45 @@ class ValueWriter {
   template <class Gen>
   [[gnu::flatten]] T* writeVector(T* out, std::int64_t count, const Gen& from) const {
     constexpr bool kCompensated = kCompensatedFor<T>;
-    // Angles formed ahead: two for the plain polynomial in 512-bit vectors, where the chain of a
-    // batch is long against its operations; one elsewhere, where a second set of angle registers
-    // measured slower (the compensated polynomial and the 256-bit path run out of registers).
-    constexpr int kDepth = (V::kLanes == 8 && !kCompensated) ? 2 : 1;
+    // How a batch is spread over the steps of the loop, as measured (docs/performance.md). In
+    // 512-bit vectors the angle is formed two steps before the value and, for the compensated
+    // polynomial, the polynomial's first part one step before the rest (kStarted). In 256-bit
+    // vectors, with 16 registers, the angle is formed one step before; more spilled registers.
+    constexpr bool kAngleAhead = V::kLanes == 8;
+    constexpr bool kStarted = kCompensated && V::kLanes == 8;
     if (count <= 0) return out;
     Gen gen = from;
     const Modulus<V> m = modulus_;
-    // Software-pipelined: each step forms the indices of the batch kDepth + 1 ahead and the angle
-    // of the batch kDepth ahead before it finishes the values of this one, so the parts of the
-    // chain of dependent operations overlap instead of filling the processor's scheduler one after
-    // the other. The generator is asked for up to kDepth + 1 batches past the end.
-    Angle<V> angle = reducedAngle<V, kReciprocal>(gen.vector(), m);
-    Angle<V> second = kDepth == 2 ? reducedAngle<V, kReciprocal>(gen.vector(), m) : angle;
+    // Software-pipelined: each step finishes the value of one batch, begins the next, forms the
+    // angle of the one after (kAngleAhead) and the indices of the one after that, so that the
+    // parts of each batch's long chain of dependent operations overlap instead of filling the
+    // processor's scheduler one after the other. The generator is asked for up to three batches
+    // past the end. The order of the parts within a step matters as much (by 10 % and more): the
+    // processor issues the oldest ready operations first.
+    Begun<V, kStarted> begun =
+        beginValue<V, kStarted, kReciprocal>(reducedAngle<V, kReciprocal>(gen.vector(), m), m);
+    Angle<V> angle = kAngleAhead ? reducedAngle<V, kReciprocal>(gen.vector(), m) : begun.angle;
     typename V::Reg u = gen.vector();
     for (; count > V::kLanes; count -= V::kLanes, out += 2 * V::kLanes) {
-      const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
-      u = gen.vector();
-      const Batch<V> b = angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m);
-      storeComplex(V{}, out, b.re, b.im);
-      if constexpr (kDepth == 2) {
-        angle = second;
-        second = next;
+      if constexpr (kStarted) {
+        // The value first: its operands have waited a step since begun was formed.
+        const Batch<V> b = finishValue<V, kCompensated, kConjugate, kReciprocal>(begun, m);
+        const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
+        u = gen.vector();
+        begun = beginValue<V, kStarted, kReciprocal>(angle, m);
+        angle = next;
+        storeComplex(V{}, out, b.re, b.im);
       } else {
+        // The next angle first: it starts the longest chain.
+        const Angle<V> next = reducedAngle<V, kReciprocal>(u, m);
+        u = gen.vector();
+        const Batch<V> b = finishValue<V, kCompensated, kConjugate, kReciprocal>(begun, m);
+        storeComplex(V{}, out, b.re, b.im);
+        begun = beginValue<V, kStarted, kReciprocal>(kAngleAhead ? angle : next, m);
         angle = next;
       }
     }
-    putValues<V>(out, angleValue<V, kCompensated, kConjugate, kReciprocal>(angle, m), count);
+    putValues<V>(out, finishValue<V, kCompensated, kConjugate, kReciprocal>(begun, m), count);
     return out + 2 * count;
   }
 
@@ -135,10 +147,16 @@ template <class V, bool kReciprocal, typename T>
 long writeTwidStages(int count, int const** cursor, long* length, T* out) {
   if (count < 1) return 0;
   T* p = out;
+  typename PeriodicProducts<V>::Slot slots[PeriodicProducts<V>::kMaxPeriod];
   *length = forEachStage(count, *cursor, *length, [&](std::int64_t l, std::int64_t radix) {
     if (l < 2 || radix < 2) return;
     const ValueWriter<V, T, false, kReciprocal> writer(wrapMul(l, radix));
-    p = writer.write(p, wrapMul(l - 1, radix - 1), ProductIndices<V>(radix - 1, 1, 1));
+    const std::int64_t values = wrapMul(l - 1, radix - 1);
+    if (PeriodicProducts<V>::periodOf(radix - 1, 1) != 0) {
+      p = writer.write(p, values, PeriodicProducts<V>(radix - 1, 1, 1, values, slots));
+    } else {
+      p = writer.write(p, values, ProductIndices<V>(radix - 1, 1, 1));
+    }
   });
   *cursor += count;
   return static_cast<long>(p - out);

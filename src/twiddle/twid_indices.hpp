@@ -42,14 +42,104 @@ class Progression {
 // the first of them `first`. A column stage of radix r entered with length L is (width r - 1,
 // group 1, first 1): k = j*m for j = 1 ... L-1 (outer), m = 1 ... r-1. The full lane groups of a
 // row block are (width r - 1, group VL, first 0): k = (q*VL + i)*j for the groups q, then
-// j = 1 ... r-1, then the lanes i = 0 ... VL-1. `group` must divide V::kLanes.
+// j = 1 ... r-1, then the lanes i = 0 ... VL-1. ProductWalk gives them one at a time.
+class ProductWalk {
+ public:
+  ProductWalk(std::int64_t width, std::int64_t group, std::int64_t first)
+      : width_(width), group_(group), outer_(first) {}
+  std::int64_t next() {
+    const std::int64_t k = wrapMul(wrapAdd(outer_, member_), inner_);
+    if (++member_ < group_) return k;
+    member_ = 0;
+    if (++inner_ <= width_) return k;
+    inner_ = 1;
+    outer_ = wrapAdd(outer_, group_);
+    return k;
+  }
+  std::int64_t inner() const { return inner_; }
+
+ private:
+  std::int64_t width_, group_, outer_, member_ = 0, inner_ = 1;
+};
+
+// The same indices in batches, from a table of one period. The inner values repeat every
+// group*width positions, so every S = lcm(V::kLanes, group*width) positions, P = S / kLanes
+// batches, and over those every outer value moves on by S / width: batch b + P is batch b plus,
+// lane by lane, 8 * (S / width) * inner. The table holds u and that step for each batch of a
+// period, so a batch costs one addition (exact: every u below 2^53 is an integer). The period is
+// stretched to at least kMinPeriod batches: a batch's addition then waits for the batch kMinPeriod
+// before it, not for the one just before. Plans whose period exceeds kMaxPeriod batches take
+// ProductIndices.
+template <class V>
+class PeriodicProducts {
+ public:
+  static constexpr std::int64_t kMaxPeriod = 64, kMinPeriod = 4;
+  struct Slot {
+    alignas(sizeof(typename V::Reg)) double u[V::kLanes];
+    double step[V::kLanes];
+  };
+
+  // The period in batches, 0 if above kMaxPeriod (width and group from 1 to 2^31).
+  static std::int64_t periodOf(std::int64_t width, std::int64_t group) {
+    const std::int64_t cycle = group * width;
+    std::int64_t a = V::kLanes, b = cycle;
+    while (b != 0) {
+      const std::int64_t rest = a % b;
+      a = b;
+      b = rest;
+    }
+    std::int64_t period = cycle / a;  // lcm(kLanes, cycle) / kLanes
+    if (period > kMaxPeriod) return 0;
+    while (period < kMinPeriod) period *= 2;
+    return period;
+  }
+
+  // For `count` positions (the writer asks for at most a few batches past them); `slots` holds
+  // periodOf(width, group) entries and must outlive the generator and its copies.
+  PeriodicProducts(std::int64_t width, std::int64_t group, std::int64_t first, std::int64_t count,
+                   Slot* slots)
+      : slots_(slots), walk_(width, group, first) {
+    const std::int64_t period = periodOf(width, group);
+    const std::int64_t advance = period * V::kLanes / width;
+    // Only the batches a short section uses: it never wraps around then.
+    const std::int64_t used = count / V::kLanes + 4;
+    period_ = used < period ? used : period;
+    ProductWalk walk = walk_;
+    for (std::int64_t b = 0; b < period_; ++b) {
+      for (int p = 0; p < V::kLanes; ++p) {
+        slots[b].step[p] = 8.0 * static_cast<double>(wrapMul(advance, walk.inner()));
+        slots[b].u[p] = 8.0 * static_cast<double>(walk.next());
+      }
+    }
+  }
+
+  typename V::Reg vector() {
+    Slot& slot = slots_[at_];
+    const typename V::Reg u = V::load(slot.u);
+    V::store(slot.u, V::add(u, V::load(slot.step)));
+    at_ = at_ + 1 == period_ ? 0 : at_ + 1;
+    return u;
+  }
+
+  void scalar(std::int64_t* k) {
+    for (int p = 0; p < V::kLanes; ++p) k[p] = walk_.next();
+  }
+
+ private:
+  Slot* slots_;
+  std::int64_t period_, at_ = 0;
+  ProductWalk walk_;
+};
+
+// The same indices for any period, stepped in registers: each batch moves inner on by
+// V::kLanes / group positions and wraps it past width. `group` must divide V::kLanes.
 template <class V>
 class ProductIndices {
  public:
   ProductIndices(std::int64_t width, std::int64_t group, std::int64_t first)
-      : width_(width), group_(group), outer_(first) {
+      : walk_(width, group, first) {
     // Lane p starts at position p. The outer factor is kept times 8, so that the product is
-    // u = 8k. Stepping (no divisions: they would cost more than a small table).
+    // u = 8k.
     alignas(64) double outer[V::kLanes], inner[V::kLanes];
     std::int64_t blockOuter = first, member = 0, innerValue = 1;
     for (int p = 0; p < V::kLanes; ++p) {
@@ -85,18 +175,11 @@ class ProductIndices {
   }
 
   void scalar(std::int64_t* k) {
-    for (int p = 0; p < V::kLanes; ++p) {
-      k[p] = wrapMul(wrapAdd(outer_, member_), inner_);
-      if (++member_ < group_) continue;
-      member_ = 0;
-      if (++inner_ <= width_) continue;
-      inner_ = 1;
-      outer_ = wrapAdd(outer_, group_);
-    }
+    for (int p = 0; p < V::kLanes; ++p) k[p] = walk_.next();
   }
 
  private:
-  std::int64_t width_, group_, outer_, member_ = 0, inner_ = 1;
+  ProductWalk walk_;
   typename V::Reg outerLanes_, innerLanes_, innerStep_, outerStep_, wrapStep_, widthLanes_;
 };
 

@@ -6,9 +6,9 @@
 // in another. Each lane goes through exactly the operations of the scalar evaluation, so neither
 // the batching nor the width changes any bit of any value.
 //
-// The evaluation: an exact reduction of u = 8k to the octant -N < u <= N, with a half-turn flag h
-// and a quarter-turn flag q such that 2*pi*k/N = (u/N)*(pi/4) + h*pi + q*pi/2; a polynomial in
-// t = u/N for cos(pi*t/4) and sin(pi*t/4); and signs and an exchange of the two for (h, q). Two
+// The evaluation: an exact reduction of u = 8k to the octant -N < u <= N, with a count c of
+// quarter turns such that 2*pi*k/N = (u/N)*(pi/4) + c*pi/2; a polynomial in t = u/N for
+// cos(pi*t/4) and sin(pi*t/4); and signs and an exchange of the two for c. Two
 // polynomials exist. The plain one (float and _Float16 tables) has degree 6 in z = t*t, about
 // 2e-16 absolute error. The compensated one (double tables) has degree 7 and first-order
 // corrections for what t, z and the leading coefficients lost to rounding, about 0.54 units in
@@ -25,28 +25,27 @@
 
 namespace tov::fft::detail::TOV_TWIDDLE_ISA {
 
-// Below this N every integer of the vector reduction (up to 8N) is exact in a double and the
-// reciprocal division below is exact; from it on, values are reduced in 64-bit integers.
-inline constexpr std::int64_t kVectorLimit = std::int64_t{1} << 50;
+// Below this N the vector reduction's count of quarter turns is exact (see reducedAngle), and so
+// is the reciprocal division below; from it on, values are reduced in 64-bit integers.
+inline constexpr std::int64_t kVectorLimit = std::int64_t{1} << 47;
 
 template <class V>
 struct Batch {
   typename V::Reg re, im;
 };
 
-// N in every lane, the multiples of it that the octant reduction compares with and subtracts (all
-// exact), and, for the reciprocal division, y = 1/N rounded to nearest by one true division.
+// N in every lane, what the reduction adds, multiplies and subtracts (2N and N - 1/2, exact, and
+// RN(1/(2N))), and, for the reciprocal division, y = 1/N rounded to nearest by one true division.
 template <class V>
 struct Modulus {
   using Reg = typename V::Reg;
   Modulus(Reg nd, bool withReciprocal)
       : n(nd),
-        twice(V::mul(nd, V::all(2.0))),
-        thrice(V::mul(nd, V::all(3.0))),
-        fivefold(V::mul(nd, V::all(5.0))),
-        sevenfold(V::mul(nd, V::all(7.0))),
+        twice(V::add(nd, nd)),
+        belowHalf(V::sub(nd, V::all(0.5))),
+        halfReciprocal(V::div(V::all(0.5), nd)),
         reciprocal(withReciprocal ? V::div(V::all(1.0), nd) : nd) {}
-  Reg n, twice, thrice, fivefold, sevenfold, reciprocal;
+  Reg n, twice, belowHalf, halfReciprocal, reciprocal;
 };
 
 // a / N rounded to nearest, for a = u (an integer, |u| <= N) and for a = u - t*N (the remainder of
@@ -77,6 +76,41 @@ inline typename V::Reg divideByN(typename V::Reg a, const Modulus<V>& m) {
   }
 }
 
+// The quarter turns c of a reduced angle (0 to 4; 4 is a whole turn), kept as the double
+// c + 2^20 + 7 * 2^-32. Its ulp is 2^-32, so c is the integer in bits 32 and up of the word: the
+// upper half reads 0x41300000 + c and the lower half 7. The sign lookups of vec256.hpp and
+// vec512.hpp index an 8-word table with each half's low bits, c for the upper half and 7 for the
+// lower one, whose entry is 0: only the sign bit of a lane can change.
+inline constexpr double kTurnsBias = 1048576.0 + 7.0 / 4294967296.0;
+
+// Sign bits of cos and sin before the exchange that an odd c makes, indexed by c. With the half
+// turn h = (c mod 4 >= 2) and the quarter turn q = c mod 2, the cosine's sign is h (plain form)
+// or h ^ q (conjugate form), the sine's h ^ q (plain) or not h (conjugate). Entry 4 is entry 0 (a
+// whole turn) and entry 7 is 0 (the lower half's index).
+inline constexpr std::uint32_t kSign = 0x80000000u;
+alignas(32) inline constexpr std::uint32_t kPlainCosSigns[8] = {0, 0, kSign, kSign, 0, 0, 0, 0};
+alignas(32) inline constexpr std::uint32_t kPlainSinSigns[8] = {0, kSign, kSign, 0, 0, 0, 0, 0};
+alignas(32) inline constexpr std::uint32_t kConjugateCosSigns[8] = {0, kSign, kSign, 0,
+                                                                    0, 0,     0,     0};
+alignas(32) inline constexpr std::uint32_t kConjugateSinSigns[8] = {kSign, kSign, 0, 0,
+                                                                    kSign, 0,     0, 0};
+
+// The angle of a batch after the reduction: u with -N < u <= N, its quarter turns (above),
+// t = u/N, z = t*t and z2 = z*z. Forming it is the first part of a value's chain of dependent
+// operations (the reduction and the division), so a loop can form the angles of later batches
+// while it finishes this one.
+template <class V>
+struct Angle {
+  typename V::Reg u, turns, t, z, z2;
+};
+
+template <class V, bool kReciprocal>
+inline Angle<V> scaledAngle(typename V::Reg u, typename V::Reg turns, const Modulus<V>& m) {
+  const typename V::Reg t = divideByN<V, kReciprocal>(u, m);
+  const typename V::Reg z = V::mul(t, t);
+  return {u, turns, t, z, V::mul(z, z)};
+}
+
 // Plain polynomial, per lane with its coefficients c0 ... c6:
 //   A = fma(z, c6, c5); B = fma(z, c4, c3); C = fma(z2, A, B); D = fma(z, c1, c0);
 //   E = fma(z, C, c2); result = fma(P*z2, E, P*D), with P = 1 (cosine) or t (sine).
@@ -97,12 +131,30 @@ inline Batch<V> plainPolynomial(typename V::Reg t, typename V::Reg z, typename V
   return {V::fma(z2, ec, dc), V::fma(V::mul(t, z2), es, V::mul(t, ds))};
 }
 
-// Q = fma(z, fma(z, fma(z, fma(z, fma(z, C7, C6), C5), C4), C3), C2)
+// The compensated polynomial's tail Q = fma(z, fma(z, U, C3), C2), in two parts so that a loop can
+// form the upper part U = fma(z, fma(z, fma(z, C7, C6), C5), C4) a step ahead.
 template <class V>
-inline typename V::Reg compensatedTail(const CompensatedLane& lane, typename V::Reg z) {
-  typename V::Reg q = V::fma(z, V::all(lane.c[7]), V::all(lane.c[6]));
-  for (int i = 5; i >= 2; --i) q = V::fma(z, q, V::all(lane.c[i]));
-  return q;
+inline typename V::Reg upperTail(const CompensatedLane& lane, typename V::Reg z) {
+  const typename V::Reg q = V::fma(z, V::all(lane.c[7]), V::all(lane.c[6]));
+  return V::fma(z, V::fma(z, q, V::all(lane.c[5])), V::all(lane.c[4]));
+}
+
+template <class V>
+inline typename V::Reg fullTail(const CompensatedLane& lane, typename V::Reg z,
+                                typename V::Reg upper) {
+  return V::fma(z, V::fma(z, upper, V::all(lane.c[3])), V::all(lane.c[2]));
+}
+
+// The first part of the compensated polynomial (below): e, s and the upper parts of both tails.
+template <class V>
+struct CompensatedStart {
+  typename V::Reg e, s, cosUpper, sinUpper;
+};
+
+template <class V, bool kReciprocal>
+inline CompensatedStart<V> compensatedStart(const Angle<V>& a, const Modulus<V>& m) {
+  return {divideByN<V, kReciprocal>(V::fnma(a.t, m.n, a.u), m), V::fms(a.t, a.t, a.z),
+          upperTail<V>(kCompensatedCos, a.z), upperTail<V>(kCompensatedSin, a.z)};
 }
 
 // Compensated polynomial. With e the part of u/N that t lost and s the rounding error of z:
@@ -113,12 +165,10 @@ inline typename V::Reg compensatedTail(const CompensatedLane& lane, typename V::
 // (A0, A1 the slope, T the tail of twid_constants.hpp). Bit-identical rewrites: fma(a, b, -c) is
 // fms and fma(-a, b, c) is fnma (negation is exact), and fma(1, a, b) is a + b (the product is
 // exact, one rounding either way).
-template <class V, bool kReciprocal>
-inline Batch<V> compensatedPolynomial(typename V::Reg u, const Modulus<V>& m, typename V::Reg t,
-                                      typename V::Reg z, typename V::Reg z2) {
+template <class V>
+inline Batch<V> compensatedFinish(const Angle<V>& a, const CompensatedStart<V>& start) {
   using Reg = typename V::Reg;
-  const Reg e = divideByN<V, kReciprocal>(V::fnma(t, m.n, u), m);
-  const Reg s = V::fms(t, t, z);
+  const Reg t = a.t, z = a.z, z2 = a.z2, e = start.e, s = start.s;
   Batch<V> out;
   {
     const CompensatedLane& l = kCompensatedCos;
@@ -127,7 +177,7 @@ inline Batch<V> compensatedPolynomial(typename V::Reg u, const Modulus<V>& m, ty
     const Reg h = V::fma(z, V::all(l.c[1]), V::all(l.c[0]));
     const Reg hHigh = V::sub(h, V::all(l.c[0]));
     const Reg r = V::fma(z, V::all(l.tail), V::fms(z, V::all(l.c[1]), hHigh));
-    out.re = V::add(h, V::fma(z2, compensatedTail<V>(l, z), V::add(r, g)));
+    out.re = V::add(h, V::fma(z2, fullTail<V>(l, z, start.cosUpper), V::add(r, g)));
   }
   {
     const CompensatedLane& l = kCompensatedSin;
@@ -136,71 +186,73 @@ inline Batch<V> compensatedPolynomial(typename V::Reg u, const Modulus<V>& m, ty
     const Reg h = V::fma(z, V::all(l.c[1]), V::all(l.c[0]));
     const Reg hHigh = V::sub(h, V::all(l.c[0]));
     const Reg r = V::add(V::all(l.tail), V::fms(z, V::all(l.c[1]), hHigh));
-    out.im = V::fma(t, h, V::fma(V::mul(t, z2), compensatedTail<V>(l, z), V::fma(t, r, g)));
+    out.im = V::fma(t, h, V::fma(V::mul(t, z2), fullTail<V>(l, z, start.sinUpper), V::fma(t, r, g)));
   }
   return out;
 }
 
-// The angle of a batch after the reduction: u with -N < u <= N, the half-turn and quarter-turn
-// flags h and q, t = u/N, z = t*t and z2 = z*z. Forming it is the first half of a value's chain of
-// dependent operations (the reduction and the division), and angleValue the second, so a loop can
-// form the angle of the next batch while it finishes this one.
-template <class V>
-struct Angle {
-  typename V::Reg u, t, z, z2;
-  typename V::Mask h, q;
+// A batch between its angle and its value: the angle and, with kStarted (compensated polynomial
+// only), the first part of the polynomial, formed a step before the rest.
+template <class V, bool kStarted>
+struct Begun {
+  Angle<V> angle;
+  CompensatedStart<V> start;
 };
 
-template <class V, bool kReciprocal>
-inline Angle<V> scaledAngle(typename V::Reg u, const Modulus<V>& m, typename V::Mask h,
-                            typename V::Mask q) {
-  const typename V::Reg t = divideByN<V, kReciprocal>(u, m);
-  const typename V::Reg z = V::mul(t, t);
-  return {u, t, z, V::mul(z, z), h, q};
+template <class V>
+struct Begun<V, false> {
+  Angle<V> angle;
+};
+
+template <class V, bool kStarted, bool kReciprocal>
+inline Begun<V, kStarted> beginValue(const Angle<V>& a, const Modulus<V>& m) {
+  if constexpr (kStarted) {
+    return {a, compensatedStart<V, kReciprocal>(a, m)};
+  } else {
+    return {a};
+  }
 }
 
-// The value of the reduced angle (u/N)*(pi/4) + h*pi + q*pi/2. The octant fix-up XORs a sign pair
-// from the table {0, 0, S, S, 0, 0} (S the sign bit) at word 2h + q (plain form) or 2h + q + 1
-// (conjugate form) into (cos, sin) and exchanges the two when q is set. Read off the windows: the
-// cosine sign is h (plain) or h ^ q (conjugate), the sine sign h ^ q (plain) or !h (conjugate).
-template <class V, bool kCompensated, bool kConjugate, bool kReciprocal>
-inline Batch<V> angleValue(const Angle<V>& a, const Modulus<V>& m) {
+// The value of the reduced angle (u/N)*(pi/4) + c*pi/2: the polynomial, the signs of the tables
+// for c, then cos and sin exchanged where c is odd.
+template <class V, bool kCompensated, bool kConjugate, bool kReciprocal, bool kStarted>
+inline Batch<V> finishValue(const Begun<V, kStarted>& begun, const Modulus<V>& m) {
+  const Angle<V>& a = begun.angle;
   Batch<V> b;
-  if constexpr (kCompensated) {
-    b = compensatedPolynomial<V, kReciprocal>(a.u, m, a.t, a.z, a.z2);
+  if constexpr (kStarted) {
+    b = compensatedFinish<V>(a, begun.start);
+  } else if constexpr (kCompensated) {
+    b = compensatedFinish<V>(a, compensatedStart<V, kReciprocal>(a, m));
   } else {
     b = plainPolynomial<V>(a.t, a.z, a.z2);
   }
-  const typename V::Mask hq = V::maskXor(a.h, a.q);
-  b.re = V::negateWhere(kConjugate ? hq : a.h, b.re);
-  b.im = kConjugate ? V::negateUnless(a.h, b.im) : V::negateWhere(hq, b.im);
-  return {V::select(a.q, b.re, b.im), V::select(a.q, b.im, b.re)};
+  const typename V::Reg re =
+      V::flipSigns(b.re, V::signsOf(a.turns, kConjugate ? kConjugateCosSigns : kPlainCosSigns));
+  const typename V::Reg im =
+      V::flipSigns(b.im, V::signsOf(a.turns, kConjugate ? kConjugateSinSigns : kPlainSinSigns));
+  const typename V::Mask odd = V::oddTurns(a.turns);
+  return {V::select(odd, re, im), V::select(odd, im, re)};
 }
 
 template <class V, bool kCompensated, bool kConjugate, bool kReciprocal>
-inline Batch<V> octantValue(typename V::Reg u, const Modulus<V>& m, typename V::Mask h,
-                            typename V::Mask q) {
-  return angleValue<V, kCompensated, kConjugate, kReciprocal>(
-      scaledAngle<V, kReciprocal>(u, m, h, q), m);
+inline Batch<V> angleValue(const Angle<V>& a, const Modulus<V>& m) {
+  return finishValue<V, kCompensated, kConjugate, kReciprocal>(
+      beginValue<V, false, kReciprocal>(a, m), m);
 }
 
-// The angle of u = 8k with 0 <= k < N < kVectorLimit in every lane, reduced on exact doubles:
-// u > 7N: u -= 8N; u > 3N: u -= 4N, h = 1; u > N: u -= 2N, q = 1. Leaves -N < u <= N.
-// The three steps subtract 2N once for each of u > N, u > 3N, u > 5N, u > 7N that holds (u > 5N
-// is the quarter-turn test after subtracting 4N), so the four comparisons run side by side on the
-// original u: h is (u > 3N) and not (u > 7N), q an odd count. Every difference is an integer
-// below 2^53, exact in any order.
+// The angle of u = 8k with 0 <= k < N < kVectorLimit in every lane. The quarter turns
+//   c = floor((u + N - 1/2) / (2N))
+// count the odd multiples of N below u (the floor reaches j + 1 exactly when u >= (2j + 1)N + 1/2,
+// that is u > (2j + 1)N for an integer u), so u - 2cN lies in -N < u <= N. Why floor(RN(a*y)),
+// with a = u + (N - 1/2) (a half-integer below 9N < 2^51, exact) and y = RN(1/(2N)), is c:
+// x = a/(2N) lies in [0, 4.5) and at least 1/(4N) from every integer (|a - 2Nj| >= 1/2), and
+// RN(a*y) differs from x by less than 4.5 * 2^-53 (from y) + 2^-51 (the product's rounding), below
+// 2^-49 and so below 1/(4N) for N < 2^47: no integer lies between them. u - 2cN comes from one
+// fma, exactly: 2cN <= 8N and the result are integers below 2^53, and a zero comes out +0.
 template <class V, bool kReciprocal>
 inline Angle<V> reducedAngle(typename V::Reg u, const Modulus<V>& m) {
-  const typename V::Mask c1 = V::greater(u, m.n);
-  const typename V::Mask c3 = V::greater(u, m.thrice);
-  const typename V::Mask c5 = V::greater(u, m.fivefold);
-  const typename V::Mask c7 = V::greater(u, m.sevenfold);
-  const typename V::Mask h = V::maskXor(c3, c7);
-  const typename V::Mask q = V::maskXor(V::maskXor(c1, c3), V::maskXor(c5, c7));
-  const typename V::Reg low = V::subWhere(c1, V::subWhere(c3, u, m.twice), m.twice);
-  const typename V::Reg high = V::addWhere(c7, V::addWhere(c5, V::all(0.0), m.twice), m.twice);
-  return scaledAngle<V, kReciprocal>(V::sub(low, high), m, h, q);
+  const typename V::Reg c = V::floor(V::mul(V::add(u, m.belowHalf), m.halfReciprocal));
+  return scaledAngle<V, kReciprocal>(V::fnma(c, m.twice, u), V::add(c, V::all(kTurnsBias)), m);
 }
 
 template <class V, bool kCompensated, bool kConjugate, bool kReciprocal>
@@ -214,26 +266,27 @@ inline Batch<V> twidValue(typename V::Reg u, const Modulus<V>& m) {
 // behaviour.
 template <class V, bool kCompensated, bool kConjugate>
 inline Batch<V> twidValueExact(const std::int64_t* k, const std::int64_t* n) {
-  alignas(64) double ud[V::kLanes], nd[V::kLanes];
-  unsigned halves = 0, quarters = 0;
+  alignas(64) double ud[V::kLanes], nd[V::kLanes], turns[V::kLanes];
   for (int i = 0; i < V::kLanes; ++i) {
     const std::uint64_t un = static_cast<std::uint64_t>(n[i]);
     std::int64_t u = static_cast<std::int64_t>(static_cast<std::uint64_t>(k[i]) * 8u);
+    double c = 0.0;
     if (u > static_cast<std::int64_t>(un * 7u)) u = static_cast<std::int64_t>(u - un * 8u);
     if (u > static_cast<std::int64_t>(un * 3u)) {
       u = static_cast<std::int64_t>(u - un * 4u);
-      halves |= 1u << i;
+      c += 2.0;
     }
     if (u > n[i]) {
       u = static_cast<std::int64_t>(u - un * 2u);
-      quarters |= 1u << i;
+      c += 1.0;
     }
     ud[i] = static_cast<double>(u);
     nd[i] = static_cast<double>(n[i]);
+    turns[i] = c + kTurnsBias;
   }
-  return octantValue<V, kCompensated, kConjugate, false>(
-      V::load(ud), Modulus<V>(V::load(nd), false), V::maskFromBits(halves),
-      V::maskFromBits(quarters));
+  const Modulus<V> m(V::load(nd), false);
+  return angleValue<V, kCompensated, kConjugate, false>(
+      scaledAngle<V, false>(V::load(ud), V::load(turns), m), m);
 }
 
 }  // namespace tov::fft::detail::TOV_TWIDDLE_ISA

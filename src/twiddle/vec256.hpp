@@ -30,24 +30,23 @@ struct Vec256 {
   static Reg fms(Reg a, Reg b, Reg c) { return _mm256_fmsub_pd(a, b, c); }    // a*b - c
   static Reg fnma(Reg a, Reg b, Reg c) { return _mm256_fnmadd_pd(a, b, c); }  // c - a*b
 
+  static Reg floor(Reg a) { return _mm256_round_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
   static Mask greater(Reg a, Reg b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
-  static Mask maskXor(Mask a, Mask b) { return _mm256_xor_pd(a, b); }
-  // Lane i set when bit i of `bits` is.
-  static Mask maskFromBits(unsigned bits) {
-    const __m256i lane = _mm256_setr_epi64x(1, 2, 4, 8);
-    const __m256i set = _mm256_and_si256(_mm256_set1_epi64x(bits), lane);
-    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(set, lane));
-  }
   // a - b and a + b in the lanes of m, a elsewhere. Subtracting or adding +0 instead changes no
   // bit of a (-0 - +0 is -0), so these equal the masked instructions of wider vectors.
   static Reg subWhere(Mask m, Reg a, Reg b) { return _mm256_sub_pd(a, _mm256_and_pd(m, b)); }
   static Reg addWhere(Mask m, Reg a, Reg b) { return _mm256_add_pd(a, _mm256_and_pd(m, b)); }
-  // The sign bit flipped in the lanes of m (negateWhere) or outside them (negateUnless).
-  static Reg negateWhere(Mask m, Reg x) { return _mm256_xor_pd(x, _mm256_and_pd(m, all(-0.0))); }
-  static Reg negateUnless(Mask m, Reg x) {
-    return _mm256_xor_pd(x, _mm256_andnot_pd(m, all(-0.0)));
+  // Quarter turns (twid_value.hpp): the table entry for each lane's count in its sign bit, and
+  // the lanes whose count is odd (a sign bit is all that select reads of a mask).
+  static Reg signsOf(Reg turns, const std::uint32_t (&table)[8]) {
+    const __m256i entries = _mm256_load_si256(reinterpret_cast<const __m256i*>(table));
+    return _mm256_castsi256_pd(_mm256_permutevar8x32_epi32(entries, _mm256_castpd_si256(turns)));
   }
-  // b in the lanes of m, a elsewhere.
+  static Mask oddTurns(Reg turns) {
+    return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_castpd_si256(turns), 31));
+  }
+  static Reg flipSigns(Reg x, Reg signs) { return _mm256_xor_pd(x, signs); }
+  // b in the lanes of m, a elsewhere (m's sign bits).
   static Reg select(Mask m, Reg a, Reg b) { return _mm256_blendv_pd(a, b, m); }
 };
 

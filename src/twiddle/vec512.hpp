@@ -29,15 +29,27 @@ struct Vec512 {
   static Reg fms(Reg a, Reg b, Reg c) { return _mm512_fmsub_pd(a, b, c); }    // a*b - c
   static Reg fnma(Reg a, Reg b, Reg c) { return _mm512_fnmadd_pd(a, b, c); }  // c - a*b
 
+  // Zero-masking forms with every lane selected here and below: g++ 12 warns that the plain
+  // forms' undefined sources are uninitialized.
+  static Reg floor(Reg a) {
+    return _mm512_maskz_roundscale_pd(0xFF, a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+  }
   static Mask greater(Reg a, Reg b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
-  static Mask maskXor(Mask a, Mask b) { return static_cast<Mask>(a ^ b); }
-  static Mask maskFromBits(unsigned bits) { return static_cast<Mask>(bits); }
   static Reg subWhere(Mask m, Reg a, Reg b) { return _mm512_mask_sub_pd(a, m, a, b); }
   static Reg addWhere(Mask m, Reg a, Reg b) { return _mm512_mask_add_pd(a, m, a, b); }
-  static Reg negateWhere(Mask m, Reg x) { return _mm512_mask_xor_pd(x, m, x, all(-0.0)); }
-  static Reg negateUnless(Mask m, Reg x) {
-    return _mm512_mask_xor_pd(x, static_cast<Mask>(~m), x, all(-0.0));
+  // Quarter turns (twid_value.hpp): the table entry for each lane's count in its sign bit, and
+  // the lanes whose count is odd.
+  static Reg signsOf(Reg turns, const std::uint32_t (&table)[8]) {
+    const __m512i entries = _mm512_maskz_broadcast_i64x4(
+        0xFF, _mm256_load_si256(reinterpret_cast<const __m256i*>(table)));
+    return _mm512_castsi512_pd(
+        _mm512_maskz_permutexvar_epi32(0xFFFF, _mm512_castpd_si512(turns), entries));
   }
+  static Mask oddTurns(Reg turns) {
+    return _mm512_test_epi64_mask(_mm512_castpd_si512(turns),
+                                  _mm512_set1_epi64(std::int64_t{1} << 32));
+  }
+  static Reg flipSigns(Reg x, Reg signs) { return _mm512_xor_pd(x, signs); }
   static Reg select(Mask m, Reg a, Reg b) { return _mm512_mask_blend_pd(m, a, b); }
 };
 
