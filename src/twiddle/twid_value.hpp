@@ -90,8 +90,7 @@ inline constexpr double kTurnsBias = 1048576.0 + 7.0 / 4294967296.0;
 inline constexpr std::uint32_t kSign = 0x80000000u;
 alignas(32) inline constexpr std::uint32_t kPlainCosSigns[8] = {0, 0, kSign, kSign, 0, 0, 0, 0};
 alignas(32) inline constexpr std::uint32_t kPlainSinSigns[8] = {0, kSign, kSign, 0, 0, 0, 0, 0};
-alignas(32) inline constexpr std::uint32_t kConjugateCosSigns[8] = {0, kSign, kSign, 0,
-                                                                    0, 0,     0,     0};
+alignas(32) inline constexpr std::uint32_t kConjugateCosSigns[8] = {0, kSign, kSign, 0, 0, 0, 0, 0};
 alignas(32) inline constexpr std::uint32_t kConjugateSinSigns[8] = {kSign, kSign, 0, 0,
                                                                     kSign, 0,     0, 0};
 
@@ -186,7 +185,8 @@ inline Batch<V> compensatedFinish(const Angle<V>& a, const CompensatedStart<V>& 
     const Reg h = V::fma(z, V::all(l.c[1]), V::all(l.c[0]));
     const Reg hHigh = V::sub(h, V::all(l.c[0]));
     const Reg r = V::add(V::all(l.tail), V::fms(z, V::all(l.c[1]), hHigh));
-    out.im = V::fma(t, h, V::fma(V::mul(t, z2), fullTail<V>(l, z, start.sinUpper), V::fma(t, r, g)));
+    out.im =
+        V::fma(t, h, V::fma(V::mul(t, z2), fullTail<V>(l, z, start.sinUpper), V::fma(t, r, g)));
   }
   return out;
 }

@@ -55,9 +55,10 @@ class TwiddleWriter : public testing::TestWithParam<Writer> {
 };
 
 // Random plans: S from 0 to 7, first factor 0, 1 or up to 40, plain and packed entries with
-// radix 1 and count 0, stage blocks ending anywhere in a vector block, row radices that are
-// small, a multiple of VL plus one or up to 70, chirp bits from 256 to 0x7FFFFFFF or a negative
-// word 0, chirp lengths from 0 up to M >= 2n - 1, and split tables up to length 600.
+// radix 1 and count 0, a sixth with radices from 10 to 80, stage blocks ending anywhere in a vector
+// block, row radices that are small, a multiple of VL plus one or up to 70, chirp bits from 256 to
+// 0x7FFFFFFF or a negative word 0, chirp lengths from 0 up to M >= 2n - 1, and split tables up to
+// length 600.
 TEST_P(TwiddleWriter, MatchesTheReferenceOnRandomPlans) {
   std::mt19937_64 rng(42 + static_cast<unsigned>(vl()));
   const auto pick = [&](long lo, long hi) {
@@ -69,7 +70,8 @@ TEST_P(TwiddleWriter, MatchesTheReferenceOnRandomPlans) {
     std::vector<int> plan = {s, static_cast<int>(pick(0, 4) == 0 ? pick(0, 1) : pick(2, 40))};
     long l = plan[1] * rowRadix;
     for (int i = 2; i <= s - (vl() ? 1 : 0); ++i) {
-      const long r = pick(1, 9), c = pick(0, 3), packed = pick(0, 3) == 0;
+      const long r = pick(0, 5) ? pick(1, 9) : pick(10, 80), c = pick(0, 3),
+                 packed = pick(0, 3) == 0;
       const long grow = packed ? (c == 0 ? 1 : c == 1 ? r : c == 2 ? r * r : r * r * r) : r;
       const bool fits = l * grow <= 8192;
       plan.push_back(!fits ? 1 : packed ? static_cast<int>(r << 16 | c) : static_cast<int>(r));
