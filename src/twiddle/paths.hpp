@@ -28,7 +28,7 @@ struct Writers {
   static void row8Float(bool rc, long length, int const* plan, float* table);
   // re[i] + i*im[i] = w(k[i], n[i]) before the conversion to a table's type, with
   // 0 <= k[i] < n[i], for the double tables' polynomial (compensated) or the other, in plain or
-  // conjugate form. The same code as the writers: the vector reduction below N = 2^50, the
+  // conjugate form. The same code as the writers: the vector reduction below N = 2^47, the
   // integer one from there on.
   static void values(const long* k, const long* n, long count, bool compensated, bool conjugate,
                      double* re, double* im);

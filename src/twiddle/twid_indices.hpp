@@ -1,5 +1,5 @@
 // The indices k of the values a table section holds, in table order, one batch at a time: vector()
-// gives u = 8k of the next V::kLanes positions as exact doubles (k < N < 2^50, so 8k < 2^53),
+// gives u = 8k of the next V::kLanes positions as exact doubles (k < N < 2^47, so 8k < 2^50),
 // scalar(k) the next V::kLanes indices as integers, for N beyond the vector range. A generator is
 // asked either way for a whole section. Compiled once per instruction set (see twid_engine.hpp).
 #pragma once
