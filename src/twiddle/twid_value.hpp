@@ -34,18 +34,19 @@ struct Batch {
   typename V::Reg re, im;
 };
 
-// N in every lane, what the reduction adds, multiplies and subtracts (2N and N - 1/2, exact, and
-// RN(1/(2N))), and, for the reciprocal division, y = 1/N rounded to nearest by one true division.
+// N in every lane; what the reduction multiplies, adds and subtracts: y = RN(1/(2N)),
+// b = RN((N - 1/2) * y) and 2N (exact); and, for the reciprocal division, RN(1/N) from one true
+// division.
 template <class V>
 struct Modulus {
   using Reg = typename V::Reg;
   Modulus(Reg nd, bool withReciprocal)
       : n(nd),
         twice(V::add(nd, nd)),
-        belowHalf(V::sub(nd, V::all(0.5))),
         halfReciprocal(V::div(V::all(0.5), nd)),
+        turnOffset(V::mul(V::sub(nd, V::all(0.5)), halfReciprocal)),
         reciprocal(withReciprocal ? V::div(V::all(1.0), nd) : nd) {}
-  Reg n, twice, belowHalf, halfReciprocal, reciprocal;
+  Reg n, twice, halfReciprocal, turnOffset, reciprocal;
 };
 
 // a / N rounded to nearest, for a = u (an integer, |u| <= N) and for a = u - t*N (the remainder of
@@ -241,17 +242,18 @@ inline Batch<V> angleValue(const Angle<V>& a, const Modulus<V>& m) {
 }
 
 // The angle of u = 8k with 0 <= k < N < kVectorLimit in every lane. The quarter turns
-//   c = floor((u + N - 1/2) / (2N))
-// count the odd multiples of N below u (the floor reaches j + 1 exactly when u >= (2j + 1)N + 1/2,
-// that is u > (2j + 1)N for an integer u), so u - 2cN lies in -N < u <= N. Why floor(RN(a*y)),
-// with a = u + (N - 1/2) (a half-integer below 9N < 2^51, exact) and y = RN(1/(2N)), is c:
-// x = a/(2N) lies in [0, 4.5) and at least 1/(4N) from every integer (|a - 2Nj| >= 1/2), and
-// RN(a*y) differs from x by less than 4.5 * 2^-53 (from y) + 2^-51 (the product's rounding), below
-// 2^-49 and so below 1/(4N) for N < 2^47: no integer lies between them. u - 2cN comes from one
-// fma, exactly: 2cN <= 8N and the result are integers below 2^53, and a zero comes out +0.
+//   c = floor(x), x = (u + N - 1/2) / (2N),
+// count the odd multiples of N below u (x reaches j + 1 exactly when u >= (2j + 1)N + 1/2, that
+// is u > (2j + 1)N for an integer u), so u - 2cN lies in -N < u <= N. Why floor(RN(u*y + b)),
+// with y and b of Modulus, is c: x lies in [0, 4.5) and at least 1/(4N) from every integer
+// (|u + N - 1/2 - 2Nj| >= 1/2). u*y is within 4 * 2^-53 of u/(2N) (u/(2N) < 4, y within a
+// relative 2^-53 of 1/(2N)), b within 2^-55 + 2^-54 of (N - 1/2)/(2N), and the fma's rounding
+// adds at most 2^-51: less than 2^-49 in all, below 1/(4N) for N < 2^47, so no integer lies
+// between RN(u*y + b) and x. u - 2cN comes from one fma, exactly: 2cN <= 8N and the result are
+// integers below 2^53, and a zero comes out +0.
 template <class V, bool kReciprocal>
 inline Angle<V> reducedAngle(typename V::Reg u, const Modulus<V>& m) {
-  const typename V::Reg c = V::floor(V::mul(V::add(u, m.belowHalf), m.halfReciprocal));
+  const typename V::Reg c = V::floor(V::fma(u, m.halfReciprocal, m.turnOffset));
   return scaledAngle<V, kReciprocal>(V::fnma(c, m.twice, u), V::add(c, V::all(kTurnsBias)), m);
 }
 
