@@ -12,10 +12,11 @@ struct ShippedDivision {
   bool doubleReciprocal;  // colDouble, row2Double, row4Double
 };
 
-// Measured on the 2^20-point radix-4 column plan (docs/performance.md), the reciprocal division
-// is a few per cent slower on this Zen 5, whose divider takes a 512-bit division every 3.9
-// cycles. The double tables still take it in 512-bit vectors, where the compensated polynomial's
-// two divisions per value bound the speed on processors whose divider is slower than this one's.
+// Measured on the 2^20-point radix-4 column plan (docs/performance.md), the two divisions cost
+// about the same on this Zen 5, whose divider takes a 512-bit division every 3.7 cycles: within
+// 2 to 5 % either way from run to run. The double tables take the reciprocal in 512-bit vectors,
+// where the compensated polynomial's two divisions per value would bound the speed on
+// processors whose divider is slower than this one's.
 inline constexpr ShippedDivision kShipped256{false, false};
 inline constexpr ShippedDivision kShipped512{false, true};
 
