@@ -1,7 +1,7 @@
 // Which paths of paths.hpp the shared library ships: the division each exported float and double
 // writer takes in each vector width. This is the one place that decides it. dispatch.cpp resolves
-// the exported writers to these paths, twiddle_avx2.cpp and twiddle_avx512.cpp build them into
-// the library, and test_paths_avx2.cpp and test_paths_avx512.cpp build the other halves and the
+// the exported writers to these paths, twiddle_avx2.cpp and twiddle_avx512*.cpp build them into
+// the library, and test_paths_avx2.cpp and test_paths_avx512*.cpp build the other halves and the
 // test hooks into tov_test_only_obj, which only the tests and benchmarks link.
 #pragma once
 

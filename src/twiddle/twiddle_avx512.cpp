@@ -1,5 +1,6 @@
-// The shipped float and double writers in 512-bit vectors, for processors with AVX-512 F, DQ and
-// VL (the paths shipped_paths.hpp names; the others are in test_paths_avx512.cpp).
+// The shipped float writers in 512-bit vectors, for processors with AVX-512 F, DQ and VL (the
+// paths shipped_paths.hpp names; the double writers are in twiddle_avx512_double.cpp, the other
+// halves in test_paths_avx512.cpp).
 #define TOV_TWIDDLE_ISA avx512
 #include "twiddle/path_writers.hpp"
 #include "twiddle/shipped_paths.hpp"
@@ -9,6 +10,5 @@
 namespace tov::fft::detail {
 
 TOV_INSTANTIATE_FLOAT_WRITERS(avx512::Vec512, kShipped512.floatReciprocal);
-TOV_INSTANTIATE_DOUBLE_WRITERS(avx512::Vec512, kShipped512.doubleReciprocal);
 
 }  // namespace tov::fft::detail
