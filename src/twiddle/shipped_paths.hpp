@@ -12,11 +12,11 @@ struct ShippedDivision {
   bool doubleReciprocal;  // colDouble, row2Double, row4Double
 };
 
-// Measured on the 2^20-point radix-4 column plan (docs/performance.md), the two divisions cost
-// about the same on this Zen 5, whose divider takes a 512-bit division every 3.7 cycles: within
-// 2 to 5 % either way from run to run. The double tables take the reciprocal in 512-bit vectors,
-// where the compensated polynomial's two divisions per value would bound the speed on
-// processors whose divider is slower than this one's.
+// Measured on the 2^20-point radix-4 column plan (docs/performance.md), on this Zen 5, whose
+// divider takes a 512-bit division every 3.7 cycles: in 512-bit vectors the reciprocal is 2 to
+// 3 % faster for double tables and 4 % slower for float ones; in 256-bit vectors the two are
+// within the run-to-run noise. The double tables take the reciprocal also because their two
+// divisions per value would bound the speed on processors whose divider is slower than this one's.
 inline constexpr ShippedDivision kShipped256{false, false};
 inline constexpr ShippedDivision kShipped512{false, true};
 
