@@ -79,8 +79,11 @@ class PeriodicProducts {
     double step[V::kLanes];
   };
 
-  // The period in batches, 0 if above kMaxPeriod (width and group from 1 to 2^31).
+  // The period in batches; 0 if above kMaxPeriod or for an empty section (width or group below
+  // 1). group * width stays far below 2^63: widths come from plan words (below 2^31), groups
+  // are at most 16.
   static std::int64_t periodOf(std::int64_t width, std::int64_t group) {
+    if (width < 1 || group < 1) return 0;  // an empty section: nothing to tabulate
     const std::int64_t cycle = group * width;
     std::int64_t a = V::kLanes, b = cycle;
     while (b != 0) {
