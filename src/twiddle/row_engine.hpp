@@ -36,21 +36,24 @@ void writeRowBlock(const RowLayout& lay, T* out) {
   if (lay.rowEnd == lay.rowStart) return;
   const std::int64_t r = lay.radix;
   const ValueWriter<V, T, false, kReciprocal> writer(wrapMul(lay.length, r));
-  const std::int64_t blockValues = wrapMul(lay.groups * VL, r - 1);
-  typename PeriodicProducts<V>::Slot slots[PeriodicProducts<V>::kMaxPeriod];
-  // The full lane groups in one run, unless their period is too long for PeriodicProducts.
-  if (lay.groups > 0 && PeriodicProducts<V>::periodOf(r - 1, VL) != 0) {
-    out = writer.write(out, blockValues, PeriodicProducts<V>(r - 1, VL, 0, blockValues, slots));
-  } else if constexpr (VL <= V::kLanes) {
-    if (lay.groups > 0) out = writer.write(out, blockValues, ProductIndices<V>(r - 1, VL, 0));
-  } else {
-    // A vector block spans whole batches: the lanes of block (q, j) form the progression
-    // q*VL*j, step j.
-    for (std::int64_t q = 0; q < lay.groups; ++q) {
-      for (std::int64_t j = 1; j < r; ++j) {
-        out = writer.write(out, VL, Progression<V>(wrapMul(q * VL, j), j));
+  if (lay.groups > 0) {
+    // The full lane groups in one run from the period table; stepped where their period is too
+    // long for it.
+    const std::int64_t values = wrapMul(lay.groups * VL, r - 1);
+    out = writeProducts<V>(writer, out, values, r - 1, VL, 0, [&](T* at) {
+      if constexpr (VL <= V::kLanes) {
+        return writer.write(at, values, ProductIndices<V>(r - 1, VL, 0));
+      } else {
+        // A vector block spans whole batches: the lanes of block (q, j) form the progression
+        // q*VL*j, step j.
+        for (std::int64_t q = 0; q < lay.groups; ++q) {
+          for (std::int64_t j = 1; j < r; ++j) {
+            at = writer.write(at, VL, Progression<V>(wrapMul(q * VL, j), j));
+          }
+        }
+        return at;
       }
-    }
+    });
   }
   const std::int64_t padding = lay.rowWidth - (r - lay.firstJ);
   for (std::int64_t k = lay.groups * VL; k < lay.length; ++k) {

@@ -126,8 +126,12 @@ class ValueWriter {
         u = gen.vector();
         const Batch<V> b = finishValue<V, kCompensated, kConjugate, kReciprocal>(begun, m);
         storeComplex(V{}, out, b.re, b.im);
-        begun = beginValue<V, kStarted, kReciprocal>(kAngleAhead ? angle : next, m);
-        angle = next;
+        if constexpr (kAngleAhead) {
+          begun = beginValue<V, kStarted, kReciprocal>(angle, m);
+          angle = next;
+        } else {
+          begun = beginValue<V, kStarted, kReciprocal>(next, m);
+        }
       }
     }
     putValues<V>(out, finishValue<V, kCompensated, kConjugate, kReciprocal>(begun, m), count);
@@ -139,6 +143,16 @@ class ValueWriter {
   Modulus<V> modulus_;
 };
 
+// Writes `count` values with the indices of ProductIndices(width, group, first): from a table of
+// one period where PeriodicProducts can hold it, else through stepped(out), which returns the end.
+template <class V, class Writer, typename T, class Stepped>
+T* writeProducts(const Writer& writer, T* out, std::int64_t count, std::int64_t width,
+                 std::int64_t group, std::int64_t first, Stepped&& stepped) {
+  if (PeriodicProducts<V>::periodOf(width, group) == 0) return stepped(out);
+  typename PeriodicProducts<V>::Slot slots[PeriodicProducts<V>::kMaxPeriod];
+  return writer.write(out, count, PeriodicProducts<V>(width, group, first, count, slots));
+}
+
 // The stage walk shared by the column and row writers: for `count` plan entries from *cursor,
 // writes the values w(j*m, L*r), j = 1 ... L-1 (outer), m = 1 ... r-1, of each stage of radix r
 // entered with running length L >= 2, from out[0] on; advances *cursor by `count` words and the
@@ -147,16 +161,13 @@ template <class V, bool kReciprocal, typename T>
 long writeTwidStages(int count, int const** cursor, long* length, T* out) {
   if (count < 1) return 0;
   T* p = out;
-  typename PeriodicProducts<V>::Slot slots[PeriodicProducts<V>::kMaxPeriod];
   *length = forEachStage(count, *cursor, *length, [&](std::int64_t l, std::int64_t radix) {
     if (l < 2 || radix < 2) return;
     const ValueWriter<V, T, false, kReciprocal> writer(wrapMul(l, radix));
     const std::int64_t values = wrapMul(l - 1, radix - 1);
-    if (PeriodicProducts<V>::periodOf(radix - 1, 1) != 0) {
-      p = writer.write(p, values, PeriodicProducts<V>(radix - 1, 1, 1, values, slots));
-    } else {
-      p = writer.write(p, values, ProductIndices<V>(radix - 1, 1, 1));
-    }
+    p = writeProducts<V>(writer, p, values, radix - 1, 1, 1, [&](T* at) {
+      return writer.write(at, values, ProductIndices<V>(radix - 1, 1, 1));
+    });
   });
   *cursor += count;
   return static_cast<long>(p - out);

@@ -48,7 +48,7 @@ class ProductWalk {
   ProductWalk(std::int64_t width, std::int64_t group, std::int64_t first)
       : width_(width), group_(group), outer_(first) {}
   std::int64_t next() {
-    const std::int64_t k = wrapMul(wrapAdd(outer_, member_), inner_);
+    const std::int64_t k = wrapMul(outer(), inner_);
     if (++member_ < group_) return k;
     member_ = 0;
     if (++inner_ <= width_) return k;
@@ -56,6 +56,8 @@ class ProductWalk {
     outer_ = wrapAdd(outer_, group_);
     return k;
   }
+  // The factors of the next index.
+  std::int64_t outer() const { return wrapAdd(outer_, member_); }
   std::int64_t inner() const { return inner_; }
 
  private:
@@ -144,15 +146,10 @@ class ProductIndices {
     // Lane p starts at position p. The outer factor is kept times 8, so that the product is
     // u = 8k.
     alignas(64) double outer[V::kLanes], inner[V::kLanes];
-    std::int64_t blockOuter = first, member = 0, innerValue = 1;
-    for (int p = 0; p < V::kLanes; ++p) {
-      outer[p] = 8.0 * static_cast<double>(blockOuter + member);
-      inner[p] = static_cast<double>(innerValue);
-      if (++member < group) continue;
-      member = 0;
-      if (++innerValue <= width) continue;
-      innerValue = 1;
-      blockOuter += group;
+    ProductWalk walk = walk_;
+    for (int p = 0; p < V::kLanes; ++p, walk.next()) {
+      outer[p] = 8.0 * static_cast<double>(walk.outer());
+      inner[p] = static_cast<double>(walk.inner());
     }
     outerLanes_ = V::load(outer);
     innerLanes_ = V::load(inner);
